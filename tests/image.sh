@@ -34,14 +34,14 @@ elf)
     ;;
 pe)
     objdump=$1 exe=$2
-    headers=$("$objdump" -p "$exe") || exit 1
+    headers=$(TZ=UTC0 "$objdump" -p "$exe") || exit 1
     expect "not a PE32+ image" '^Magic[[:space:]]+020b' "$headers"
     expect "not built for x86-64" 'file format pei-x86-64' "$headers"
     expect "not a console program" '^Subsystem[[:space:]]+00000003[[:space:]]+\(Windows CUI\)' "$headers"
     for flag in DYNAMIC_BASE NX_COMPAT HIGH_ENTROPY_VA; do
         expect "DllCharacteristics lacks $flag" "^[[:space:]]+$flag\$" "$headers"
     done
-    # A timestamp of zero is the epoch.
+    # A timestamp of zero prints as the epoch (in UTC, hence TZ above).
     expect "the link time is recorded" '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970' "$headers"
     dlls=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort | tr '\n' ' ')
     [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "imports other than KERNEL32.dll and msvcrt.dll: $dlls"
