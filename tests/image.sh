@@ -6,6 +6,9 @@
 #        image.sh pe OBJDUMP GREET.EXE
 #        image.sh reproducible GREET SOURCE_DIR CMAKE [CONFIGURE_ARG...]
 set -u
+# The tools' messages are matched as they read untranslated.
+LC_ALL=C
+export LC_ALL
 case=$1
 shift
 failures=0
