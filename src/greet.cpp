@@ -19,8 +19,10 @@ int main()
     // often shows only at the flush; the runtime's own flush at exit could
     // not report it. Stopping at the first failure keeps a later line from
     // landing after a lost one.
+    // NFS, SMB and FUSE may report a lost write only when the file is closed;
+    // msvcrt's fclose misses a descriptor closed before start, hence all three.
     if (std::puts(greeting) == EOF || std::puts(numbered) == EOF || std::fflush(stdout) == EOF ||
-        std::ferror(stdout) != 0) {
+        std::ferror(stdout) != 0 || std::fclose(stdout) == EOF) {
         std::perror("greet: write error");
         return EXIT_FAILURE;
     }

@@ -4,6 +4,7 @@
 #
 # usage: output.sh CASE NEWLINE COMMAND...
 #   CASE     output | arguments | stdin | stdout-full | stdout-closed | one-write
+#            | close-error
 #   NEWLINE  lf or crlf, the newline the target's C runtime writes
 #   COMMAND  greet, preceded by the emulator that runs it, if any
 set -u
@@ -96,8 +97,40 @@ one-write)
         cat "$tmp/trace"
     fi
     ;;
+close-error)
+    # Standard output on a filesystem that takes every write and fails the
+    # close, as NFS or SMB may when the server is gone.
+    python=/usr/bin/python3
+    if [ ! -c /dev/fuse ] || ! "$python" -c 'import fusepy' 2>/dev/null; then
+        echo "SKIP: needs /dev/fuse and $python with fusepy (python3-fusepy)"
+        exit 77
+    fi
+    mnt=$(mktemp -d "$PWD/close-error.XXXXXX") || exit 1
+    "$python" "$(dirname "$0")/closefail.py" "$mnt" 2>"$tmp/fs" &
+    fs=$!
+    unmount() {
+        umount "$mnt" 2>/dev/null || fusermount -u "$mnt" 2>/dev/null || kill $fs 2>/dev/null
+        wait $fs 2>/dev/null
+        rmdir "$mnt"
+        rm -rf "$tmp"
+    }
+    trap unmount EXIT
+    trap 'exit 1' HUP INT TERM
+    tries=0
+    until mountpoint -q "$mnt"; do
+        if ! kill -0 $fs 2>/dev/null || [ $tries -ge 100 ]; then
+            echo "SKIP: cannot mount a FUSE filesystem here:"
+            cat "$tmp/fs"
+            exit 77
+        fi
+        tries=$((tries + 1))
+        sleep 0.1
+    done
+    "$@" >"$mnt/out" 2>"$err"
+    check_write_error "standard output failing at close" $? "Input/output error"
+    ;;
 *)
-    echo "usage: output.sh output|arguments|stdin|stdout-full|stdout-closed|one-write lf|crlf COMMAND..." >&2
+    echo "usage: output.sh output|arguments|stdin|stdout-full|stdout-closed|one-write|close-error lf|crlf COMMAND..." >&2
     exit 2
     ;;
 esac
