@@ -1,10 +1,13 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Reads the built executable's headers: what it links, how it is hardened,
-# and whether the same sources always give the same bytes.
+# what it carries besides its code, and whether the same sources always give
+# the same bytes, in the executable and in the release archives.
 #
 # usage: image.sh elf READELF GREET
-#        image.sh pe OBJDUMP GREET.EXE
-#        image.sh reproducible GREET SOURCE_DIR CMAKE [CONFIGURE_ARG...]
+#        image.sh pe OBJDUMP STRINGS GREET.EXE VERSION
+#        image.sh reproducible GREET SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
+#        image.sh archives CPACK SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
 set -u
 # The tools' messages are matched as they read untranslated.
 LC_ALL=C
@@ -23,6 +26,33 @@ expect() {
     printf '%s\n' "$3" | grep -q -E -- "$2" || fail "$1 (no line matches '$2')"
 }
 
+# build_copy DIR SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]: copies the
+# whole source tree but the folder holding the build into DIR/src, then
+# configures it and builds greet in DIR/build. build_copy_date, when set,
+# dates every copied file (touch -t).
+build_copy() {
+    dir=$1 from=$2 build=$3 cmake=$4
+    shift 4
+    if [ "$from" = "$build" ]; then
+        echo "SKIP: an in-source build cannot be copied apart from its sources"
+        exit 77
+    fi
+    mkdir -p "$dir/src" || return 1
+    for entry in "$from"/* "$from"/.[!.]*; do
+        [ -e "$entry" ] || continue
+        case $build/ in "$entry"/*) continue ;; esac
+        cp -R "$entry" "$dir/src/" || return 1
+    done
+    if [ -n "${build_copy_date:-}" ]; then
+        find "$dir/src" -exec touch -h -t "$build_copy_date" {} + || return 1
+    fi
+    "$cmake" -S "$dir/src" -B "$dir/build" -DBUILD_TESTING=OFF "$@" >"$dir/log" 2>&1 &&
+        "$cmake" --build "$dir/build" >>"$dir/log" 2>&1 || {
+        cat "$dir/log"
+        return 1
+    }
+}
+
 case $case in
 elf)
     readelf=$1 exe=$2
@@ -36,7 +66,7 @@ elf)
     expect "no non-executable GNU_STACK segment" '^ *GNU_STACK( +0x[0-9a-f]+){5} +RW ' "$segments"
     ;;
 pe)
-    objdump=$1 exe=$2
+    objdump=$1 strings=$2 exe=$3 version=$4
     headers=$(TZ=UTC0 "$objdump" -p "$exe") || exit 1
     expect "not a PE32+ image" '^Magic[[:space:]]+020b' "$headers"
     expect "not built for x86-64" 'file format pei-x86-64' "$headers"
@@ -48,25 +78,64 @@ pe)
     expect "the link time is recorded" '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970' "$headers"
     dlls=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort | tr '\n' ' ')
     [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "imports other than KERNEL32.dll and msvcrt.dll: $dlls"
+    # Resource types are the entries of the first level: 16 is the version,
+    # 24 the manifest.
+    expect "no version resource" '^[0-9a-f]+   Entry: ID: 0x000010,' "$headers"
+    expect "no manifest resource" '^[0-9a-f]+   Entry: ID: 0x000018,' "$headers"
+    product=$("$strings" -el "$exe" | sed -n '/^ProductVersion$/{n;p;q;}')
+    [ "$product" = "$version" ] || fail "ProductVersion is '$product', expected $version"
+    manifest=$("$strings" -a "$exe")
+    expect "the manifest does not ask to run as invoker" 'requestedExecutionLevel level="asInvoker"' "$manifest"
+    if printf '%s\n' "$manifest" | grep -q activeCodePage; then
+        fail "the manifest sets a code page"
+    fi
     ;;
 reproducible)
-    # A clean build of a copy of the sources, in another folder, must give
-    # the same bytes as the build under test.
-    exe=$1 source=$2 cmake=$3
-    shift 3
-    copy=$(mktemp -d) || exit 1
-    trap 'rm -rf "$copy"' EXIT
-    cp -R "$source/CMakeLists.txt" "$source/src" "$source/cmake" "$source/doc" "$copy/" || exit 1
-    "$cmake" -S "$copy" -B "$copy/build" -DBUILD_TESTING=OFF "$@" >"$copy/log" 2>&1 &&
-        "$cmake" --build "$copy/build" --target greet >>"$copy/log" 2>&1 || {
-        cat "$copy/log"
-        exit 1
+    exe=$1
+    shift
+    tmp=$(mktemp -d) || exit 1
+    trap 'rm -rf "$tmp"' EXIT
+    build_copy "$tmp/a" "$@" || exit 1
+    cmp "$exe" "$tmp/a/build/$(basename "$exe")" || fail "a second clean build gave different bytes"
+    ;;
+archives)
+    cpack=$1
+    shift
+    if grep -q '^set(CPACK_GENERATOR "[^"]*DEB' "$2/CPackConfig.cmake" &&
+        ! command -v dpkg-shlibdeps >/dev/null 2>&1; then
+        echo "SKIP: the .deb needs dpkg-shlibdeps (dpkg-dev)"
+        exit 77
+    fi
+    tmp=$(mktemp -d) || exit 1
+    trap 'rm -rf "$tmp"' EXIT
+    unset SOURCE_DATE_EPOCH
+    # package DIR: builds a copy of the sources in DIR and packages it.
+    package() {
+        to=$1
+        shift
+        build_copy "$to" "$source" "$binary" "$cmake" "$@" || exit 1
+        (cd "$to/build" && "$cpack" >>"$to/log" 2>&1) || {
+            cat "$to/log"
+            exit 1
+        }
     }
-    rebuilt=$(find "$copy/build" -maxdepth 1 -type f -name "$(basename "$exe")")
-    cmp "$exe" "$rebuilt" || fail "a second clean build gave different bytes"
+    source=$1 binary=$2 cmake=$3
+    shift 3
+    (umask 022 && TZ=UTC0 LC_ALL=C package "$tmp/a" "$@") || exit 1
+    # The other in a longer path, its files dated years back, under another
+    # umask, time zone and locale.
+    (umask 002 && TZ=KST-9 LC_ALL=C.UTF-8 &&
+        export TZ LC_ALL && build_copy_date=200101010000 package "$tmp/other/b" "$@") || exit 1
+    compared=0
+    for made in "$tmp"/a/build/*.tar.gz "$tmp"/a/build/*.deb "$tmp"/a/build/*.zip; do
+        [ -e "$made" ] || continue
+        compared=$((compared + 1))
+        cmp "$made" "$tmp/other/b/build/${made##*/}" || fail "${made##*/} differs between two packagings"
+    done
+    [ "$compared" -gt 0 ] || fail "cpack made no archive"
     ;;
 *)
-    echo "usage: image.sh elf|pe|reproducible ..." >&2
+    echo "usage: image.sh elf|pe|reproducible|archives ..." >&2
     exit 2
     ;;
 esac
