@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds greet.exe for 64-bit Windows with Debian's mingw-w64 toolchain
 # (package g++-mingw-w64-x86-64), which links against msvcrt.dll. Tests run
 # the executable under Wine (package wine64).

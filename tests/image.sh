@@ -4,7 +4,7 @@
 # what it carries besides its code, and whether the same sources always give
 # the same bytes, in the executable and in the release archives.
 #
-# usage: image.sh elf READELF GREET
+# usage: image.sh elf READELF GREET MACHINE
 #        image.sh pe OBJDUMP STRINGS GREET.EXE VERSION
 #        image.sh reproducible GREET SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
 #        image.sh archives CPACK SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
@@ -27,9 +27,10 @@ expect() {
 }
 
 # build_copy DIR SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]: copies the
-# whole source tree but the folder holding the build into DIR/src, then
-# configures it and builds greet in DIR/build. build_copy_date, when set,
-# dates every copied file (touch -t).
+# source tree into DIR/src, then configures it and builds it in DIR/build.
+# From a git checkout that is what git has or would add, and its history;
+# otherwise everything but the folder that holds the build. build_copy_date,
+# when set, dates every copied file (touch -t).
 build_copy() {
     dir=$1 from=$2 build=$3 cmake=$4
     shift 4
@@ -38,11 +39,16 @@ build_copy() {
         exit 77
     fi
     mkdir -p "$dir/src" || return 1
-    for entry in "$from"/* "$from"/.[!.]*; do
-        [ -e "$entry" ] || continue
-        case $build/ in "$entry"/*) continue ;; esac
-        cp -R "$entry" "$dir/src/" || return 1
-    done
+    if [ "$(git -C "$from" rev-parse --show-toplevel 2>/dev/null)" = "$(cd "$from" && pwd -P)" ]; then
+        (cd "$from" && { git ls-files -z -co --exclude-standard && printf '.git\0'; } |
+            tar --null --ignore-failed-read -T - -cf -) | tar -xf - -C "$dir/src" || return 1
+    else
+        for entry in "$from"/* "$from"/.[!.]*; do
+            [ -e "$entry" ] || continue
+            case $build/ in "$entry"/*) continue ;; esac
+            cp -R "$entry" "$dir/src/" || return 1
+        done
+    fi
     if [ -n "${build_copy_date:-}" ]; then
         find "$dir/src" -exec touch -h -t "$build_copy_date" {} + || return 1
     fi
@@ -55,7 +61,8 @@ build_copy() {
 
 case $case in
 elf)
-    readelf=$1 exe=$2
+    readelf=$1 exe=$2 machine=$3
+    expect "not built for $machine" "^ *Machine: +(.* )?$machine\$" "$("$readelf" -h "$exe")"
     dynamic=$("$readelf" -dW "$exe") || exit 1
     segments=$("$readelf" -lW "$exe") || exit 1
     needed=$(printf '%s\n' "$dynamic" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
