@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: MIT
+//
 // greet: writes a fixed two-line greeting to standard output.
 //
 // The name is stored as code page 949 bytes and written exactly as stored;

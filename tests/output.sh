@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs greet the way a shell would and checks every byte it writes and its
 # exit status.
 #
