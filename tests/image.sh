@@ -116,18 +116,15 @@ archives)
     tmp=$(mktemp -d) || exit 1
     trap 'rm -rf "$tmp"' EXIT
     unset SOURCE_DATE_EPOCH
-    # package DIR: builds a copy of the sources in DIR and packages it.
+    # package DIR SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]: builds a
+    # copy of the sources in DIR and packages it.
     package() {
-        to=$1
-        shift
-        build_copy "$to" "$source" "$binary" "$cmake" "$@" || exit 1
-        (cd "$to/build" && "$cpack" >>"$to/log" 2>&1) || {
-            cat "$to/log"
+        build_copy "$@" || exit 1
+        (cd "$1/build" && "$cpack" >>"$1/log" 2>&1) || {
+            cat "$1/log"
             exit 1
         }
     }
-    source=$1 binary=$2 cmake=$3
-    shift 3
     (umask 022 && TZ=UTC0 LC_ALL=C package "$tmp/a" "$@") || exit 1
     # The other in a longer path, its files dated years back, under another
     # umask, time zone and locale.
