@@ -2,38 +2,27 @@
 #
 # Read by cpack before it makes each package.
 
-# The file times in an archive come from the sources, so that the same
-# sources give the same bytes whenever and wherever they are packaged: a
-# SOURCE_DATE_EPOCH that the user set, else the time of the last commit when
-# the sources are a git checkout of their own, else the newest release's date.
+# The file times in an archive are the newest release's date in NEWS.md, or
+# a SOURCE_DATE_EPOCH that the user set, never the time of packaging. Being
+# in the sources themselves, it is the same in a checkout and in the source
+# archive, so a download can be rebuilt from the published sources and
+# compared byte for byte (Debian likewise dates a package by its change log).
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(epoch ${CPACK_GREET_RELEASE_EPOCH})
-  execute_process(
-    COMMAND git rev-parse --show-toplevel
-    WORKING_DIRECTORY ${CPACK_GREET_SOURCE_DIR}
-    RESULT_VARIABLE status
-    OUTPUT_VARIABLE top
-    OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  if(status EQUAL 0)
-    file(REAL_PATH "${top}" top)
-    file(REAL_PATH "${CPACK_GREET_SOURCE_DIR}" source)
-    if(top STREQUAL source)
-      execute_process(
-        COMMAND git log -1 --format=%ct
-        WORKING_DIRECTORY ${CPACK_GREET_SOURCE_DIR}
-        RESULT_VARIABLE status
-        OUTPUT_VARIABLE commit_time
-        OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-      if(status EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
-        set(epoch ${commit_time})
-      endif()
-    endif()
-  endif()
-  set(ENV{SOURCE_DATE_EPOCH} ${epoch})
+  set(ENV{SOURCE_DATE_EPOCH} ${CPACK_GREET_RELEASE_EPOCH})
 endif()
 
 # A .zip records local times, read in UTC here whatever the time zone.
 set(ENV{TZ} UTC0)
+
+if(CPACK_INSTALL_CMAKE_PROJECTS STREQUAL "")
+  # The source archive holds the files that git tracks, as they are in the
+  # working tree, rather than everything in the source folder (builds,
+  # editor files). Made from a source archive, it holds everything but the
+  # build folders.
+  set(CPACK_INSTALLED_DIRECTORIES "")
+  set(CPACK_INSTALL_SCRIPTS ${CPACK_GREET_SOURCE_DIR}/packaging/source-files.cmake)
+  return()
+endif()
 
 # The Debian package carries the copyright file and change log that Debian
 # requires; the other archives carry the licence and release notes as the

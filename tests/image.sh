@@ -6,8 +6,9 @@
 #
 # usage: image.sh elf READELF GREET MACHINE
 #        image.sh pe OBJDUMP STRINGS GREET.EXE VERSION
-#        image.sh reproducible GREET SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
-#        image.sh archives CPACK SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
+#        image.sh reproducible GREET CONFIG SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
+#        image.sh archives CPACK CONFIG SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]
+# CONFIG is the configuration under test, empty for a build without one.
 set -u
 # The tools' messages are matched as they read untranslated.
 LC_ALL=C
@@ -26,14 +27,15 @@ expect() {
     printf '%s\n' "$3" | grep -q -E -- "$2" || fail "$1 (no line matches '$2')"
 }
 
-# build_copy DIR SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]: copies the
-# source tree into DIR/src, then configures it and builds it in DIR/build.
+# build_copy DIR CONFIG SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]: copies
+# the source tree into DIR/src, then configures it and builds CONFIG in
+# DIR/build.
 # From a git checkout that is what git has or would add, and its history;
 # otherwise everything but the folder that holds the build. build_copy_date,
 # when set, dates every copied file (touch -t).
 build_copy() {
-    dir=$1 from=$2 build=$3 cmake=$4
-    shift 4
+    dir=$1 config=$2 from=$3 build=$4 cmake=$5
+    shift 5
     if [ "$from" = "$build" ]; then
         echo "SKIP: an in-source build cannot be copied apart from its sources"
         exit 77
@@ -49,11 +51,13 @@ build_copy() {
             cp -R "$entry" "$dir/src/" || return 1
         done
     fi
+    # Sources unpacked read-only would stay so in the copy, and not go away.
+    chmod -R u+w "$dir/src" || return 1
     if [ -n "${build_copy_date:-}" ]; then
         find "$dir/src" -exec touch -h -t "$build_copy_date" {} + || return 1
     fi
     "$cmake" -S "$dir/src" -B "$dir/build" -DBUILD_TESTING=OFF "$@" >"$dir/log" 2>&1 &&
-        "$cmake" --build "$dir/build" >>"$dir/log" 2>&1 || {
+        "$cmake" --build "$dir/build" ${config:+--config "$config"} >>"$dir/log" 2>&1 || {
         cat "$dir/log"
         return 1
     }
@@ -103,12 +107,12 @@ reproducible)
     tmp=$(mktemp -d) || exit 1
     trap 'rm -rf "$tmp"' EXIT
     build_copy "$tmp/a" "$@" || exit 1
-    cmp "$exe" "$tmp/a/build/$(basename "$exe")" || fail "a second clean build gave different bytes"
+    cmp "$exe" "$tmp/a/build/${exe#"$3"/}" || fail "a second clean build gave different bytes"
     ;;
 archives)
     cpack=$1
     shift
-    if grep -q '^set(CPACK_GENERATOR "[^"]*DEB' "$2/CPackConfig.cmake" &&
+    if grep -q '^set(CPACK_GENERATOR "[^"]*DEB' "$3/CPackConfig.cmake" &&
         ! command -v dpkg-shlibdeps >/dev/null 2>&1; then
         echo "SKIP: the .deb needs dpkg-shlibdeps (dpkg-dev)"
         exit 77
@@ -116,19 +120,19 @@ archives)
     tmp=$(mktemp -d) || exit 1
     trap 'rm -rf "$tmp"' EXIT
     unset SOURCE_DATE_EPOCH
-    # package DIR SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]: builds a
-    # copy of the sources in DIR and packages it.
+    # package DIR CONFIG SOURCE_DIR BUILD_DIR CMAKE [CONFIGURE_ARG...]:
+    # builds a copy of the sources in DIR and packages it.
     package() {
         build_copy "$@" || exit 1
-        (cd "$1/build" && "$cpack" >>"$1/log" 2>&1) || {
+        (cd "$1/build" && "$cpack" ${2:+-C "$2"} >>"$1/log" 2>&1) || {
             cat "$1/log"
             exit 1
         }
     }
     (umask 022 && TZ=UTC0 LC_ALL=C package "$tmp/a" "$@") || exit 1
-    # The other in a longer path, its files dated years back, under another
-    # umask, time zone and locale.
-    (umask 002 && TZ=KST-9 LC_ALL=C.UTF-8 &&
+    # The other in a longer path, its files dated years back, under a
+    # restrictive umask, another time zone and locale.
+    (umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 &&
         export TZ LC_ALL && build_copy_date=200101010000 package "$tmp/other/b" "$@") || exit 1
     compared=0
     for made in "$tmp"/a/build/*.tar.gz "$tmp"/a/build/*.deb "$tmp"/a/build/*.zip; do
