@@ -56,11 +56,11 @@ build_copy() {
     if [ -n "${build_copy_date:-}" ]; then
         find "$dir/src" -exec touch -h -t "$build_copy_date" {} + || return 1
     fi
-    "$cmake" -S "$dir/src" -B "$dir/build" -DBUILD_TESTING=OFF "$@" >"$dir/log" 2>&1 &&
-        "$cmake" --build "$dir/build" ${config:+--config "$config"} >>"$dir/log" 2>&1 || {
+    if ! { "$cmake" -S "$dir/src" -B "$dir/build" -DBUILD_TESTING=OFF "$@" &&
+        "$cmake" --build "$dir/build" ${config:+--config "$config"}; } >"$dir/log" 2>&1; then
         cat "$dir/log"
         return 1
-    }
+    fi
 }
 
 case $case in

@@ -110,8 +110,8 @@ close-error)
     "$python" "$(dirname "$0")/closefail.py" "$mnt" 2>"$tmp/fs" &
     fs=$!
     unmount() {
-        umount "$mnt" 2>/dev/null || fusermount -u "$mnt" 2>/dev/null || kill $fs 2>/dev/null
-        wait $fs 2>/dev/null
+        umount "$mnt" 2>/dev/null || fusermount -u "$mnt" 2>/dev/null || kill "$fs" 2>/dev/null
+        wait "$fs" 2>/dev/null
         rmdir "$mnt"
         rm -rf "$tmp"
     }
@@ -119,7 +119,7 @@ close-error)
     trap 'exit 1' HUP INT TERM
     tries=0
     until mountpoint -q "$mnt"; do
-        if ! kill -0 $fs 2>/dev/null || [ $tries -ge 100 ]; then
+        if ! kill -0 "$fs" 2>/dev/null || [ $tries -ge 100 ]; then
             echo "SKIP: cannot mount a FUSE filesystem here:"
             cat "$tmp/fs"
             exit 77
