@@ -112,11 +112,15 @@ reproducible)
 archives)
     cpack=$1
     shift
-    if grep -q '^set(CPACK_GENERATOR "[^"]*DEB' "$3/CPackConfig.cmake" &&
-        ! command -v dpkg-shlibdeps >/dev/null 2>&1; then
-        echo "SKIP: the .deb needs dpkg-shlibdeps (dpkg-dev)"
-        exit 77
-    fi
+    generators=$(sed -n 's/^set(CPACK_GENERATOR "\(.*\)")$/\1/p' "$3/CPackConfig.cmake")
+    for needed in DEB:dpkg-shlibdeps:dpkg-dev ZIP:zip:zip; do
+        case ";$generators;" in *";${needed%%:*};"*) ;; *) continue ;; esac
+        tool=${needed#*:}
+        if ! command -v "${tool%:*}" >/dev/null 2>&1; then
+            echo "SKIP: the ${needed%%:*} archive needs ${tool%:*} (package ${tool#*:})"
+            exit 77
+        fi
+    done
     tmp=$(mktemp -d) || exit 1
     trap 'rm -rf "$tmp"' EXIT
     unset SOURCE_DATE_EPOCH
