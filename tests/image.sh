@@ -112,15 +112,17 @@ reproducible)
 archives)
     cpack=$1
     shift
-    generators=$(sed -n 's/^set(CPACK_GENERATOR "\(.*\)")$/\1/p' "$3/CPackConfig.cmake")
-    for needed in DEB:dpkg-shlibdeps:dpkg-dev ZIP:zip:zip; do
-        case ";$generators;" in *";${needed%%:*};"*) ;; *) continue ;; esac
-        tool=${needed#*:}
-        if ! command -v "${tool%:*}" >/dev/null 2>&1; then
-            echo "SKIP: the ${needed%%:*} archive needs ${tool%:*} (package ${tool#*:})"
-            exit 77
-        fi
-    done
+    generators=";$(sed -n 's/^set(CPACK_GENERATOR "\(.*\)")$/\1/p' "$3/CPackConfig.cmake");"
+    # needs GENERATOR TOOL PACKAGE: skips when this build makes such an
+    # archive and the tool is missing.
+    needs() {
+        case $generators in *";$1;"*) ;; *) return ;; esac
+        command -v "$2" >/dev/null 2>&1 && return
+        echo "SKIP: the $1 archive needs $2 (package $3)"
+        exit 77
+    }
+    needs DEB dpkg-shlibdeps dpkg-dev
+    needs ZIP zip zip
     tmp=$(mktemp -d) || exit 1
     trap 'rm -rf "$tmp"' EXIT
     unset SOURCE_DATE_EPOCH
