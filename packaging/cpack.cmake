@@ -14,27 +14,24 @@ endif()
 # A .zip records local times, read in UTC here whatever the time zone.
 set(ENV{TZ} UTC0)
 
-if(CPACK_INSTALL_CMAKE_PROJECTS STREQUAL "")
-  # The source archive holds the files that git tracks, as they are in the
-  # working tree, rather than everything in the source folder (builds,
-  # editor files). Made from a source archive, it holds everything but the
-  # build folders.
-  set(CPACK_INSTALLED_DIRECTORIES "")
+if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
+  # The source archive holds the files that source-files.cmake names, as
+  # they are in the working tree, rather than everything in the source
+  # folder (builds, editor files).
   set(CPACK_INSTALL_SCRIPTS ${CPACK_GREET_SOURCE_DIR}/packaging/source-files.cmake)
   return()
 endif()
 
-# The Debian package carries the copyright file and change log that Debian
-# requires; the other archives carry the licence and release notes as the
-# project writes them.
+# Each archive is one package of the components it holds: the Debian
+# package the copyright file and change log that Debian requires, the
+# others the licence and release notes as the project writes them.
 if(CPACK_GENERATOR STREQUAL "DEB")
-  set(components program debian)
+  set(CPACK_COMPONENTS_ALL program debian)
 else()
-  set(components program notes)
+  set(CPACK_COMPONENTS_ALL program notes)
+  # Under the folder named like the archive, as without components.
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 endif()
-list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_dir)
-list(GET CPACK_INSTALL_CMAKE_PROJECTS 1 project)
-set(CPACK_INSTALL_CMAKE_PROJECTS "")
-foreach(component IN LISTS components)
-  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${project} ${component} /)
-endforeach()
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

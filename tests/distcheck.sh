@@ -1,8 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # Checks a source archive the way a distribution uses one: unpacked into a
-# read-only folder, each build is configured out of tree like a reference
-# build folder (its toolchain and build type), built, tested with the whole
+# read-only folder, each build is configured out of tree as a reference
+# build folder was (load_settings in common.sh), built, tested with the whole
 # suite, installed into a staging folder and packaged, as a user other than
 # root (nobody, when run as root). Every archive it packages must have the
 # bytes of the one of the same name in the reference folder, so that a
@@ -11,6 +11,9 @@
 # usage: distcheck.sh SOURCE_ARCHIVE REFERENCE_BUILD_DIR...
 #        (after cpack in each reference folder)
 set -eu
+common=$(cd "$(dirname "$0")" && pwd)/common.sh
+# shellcheck source=tests/common.sh
+. "$common"
 archive=$1
 shift
 tmp=$(mktemp -d)
@@ -31,22 +34,20 @@ for reference in "$@"; do
     build=$tmp/build$n stage=$tmp/stage$n
     mkdir "$build" "$stage"
     [ -z "$as_user" ] || chown nobody:nogroup "$build" "$stage"
-    toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$reference/CMakeCache.txt")
-    source=$(sed -n 's/^greet_SOURCE_DIR:STATIC=//p' "$reference/CMakeCache.txt")
-    type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$reference/CMakeCache.txt")
-    echo "== $archive as $reference (${toolchain:-native}, $type)"
+    echo "== $archive as $reference"
     # as_user is a command and its arguments, or nothing; the script in single
     # quotes takes its values as arguments.
     # shellcheck disable=SC2086,SC2016
     $as_user env HOME="$build" sh -euc '
         log=$2/distcheck.log
-        cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE="$4" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
-            ${5:+-DCMAKE_TOOLCHAIN_FILE="$1/${5#"$6"/}"} >"$log" 2>&1
+        . "$4"
+        load_settings "$5"
+        configure_rebuild "$1" "$2" >"$log" 2>&1
         cmake --build "$2" >>"$log" 2>&1
         ctest --test-dir "$2" --output-on-failure >>"$log" 2>&1
         sed -n "/tests passed/p; /(Skipped)/p" "$log"
         cmake --install "$2" --prefix "$3" >>"$log" 2>&1
-        cd "$2" && cpack >>"$log" 2>&1' sh "$src" "$build" "$stage" "$type" "$toolchain" "$source" || {
+        cd "$2" && cpack >>"$log" 2>&1' sh "$src" "$build" "$stage" "$common" "$reference" || {
         cat "$build/distcheck.log"
         exit 1
     }
@@ -54,15 +55,9 @@ for reference in "$@"; do
         echo "FAIL: nothing installed in $stage"
         exit 1
     }
-    compared=
-    for made in "$build"/greet*.tar.gz "$build"/greet*.deb "$build"/greet*.zip; do
-        [ -e "$made" ] || continue
-        cmp "$made" "$reference/${made##*/}"
-        compared="$compared ${made##*/}"
+    load_settings "$reference"
+    for made in $archives; do
+        cmp "$build/$made" "$reference/$made"
     done
-    [ -n "$compared" ] || {
-        echo "FAIL: cpack made no archive in $build"
-        exit 1
-    }
-    echo "same bytes as in $reference:$compared"
+    echo "same bytes as in $reference: $archives"
 done

@@ -4,23 +4,19 @@
 # exit status.
 #
 # usage: output.sh CASE NEWLINE COMMAND...
-#   CASE     output | arguments | stdin | stdout-full | stdout-closed | one-write
-#            | close-error
+#   CASE     output | arguments | stdin | locale | stdout-full | stdout-closed
+#            | one-write | close-error | console (Wine: COMMAND is WINE GREET.EXE)
 #   NEWLINE  lf or crlf, the newline the target's C runtime writes
 #   COMMAND  greet, preceded by the emulator that runs it, if any
 set -u
+# shellcheck source=tests/common.sh
+. "$(dirname "$0")/common.sh"
 case=$1 newline=$2
 shift 2
 
 tmp=$(mktemp -d) || exit 1
 trap 'rm -rf "$tmp"' EXIT
 out=$tmp/out err=$tmp/err
-failures=0
-
-fail() {
-    printf 'FAIL: %s\n' "$*"
-    failures=$((failures + 1))
-}
 
 if [ "$newline" = crlf ]; then nl='\r\n'; else nl='\n'; fi
 name='\270\360\267\241\264\336' # B8 F0 B7 A1 B4 DE
@@ -53,16 +49,34 @@ check_write_error() {
     fi
 }
 
+# run_briefly COMMAND...: runs COMMAND with standard output and error into
+# $out and $err, stopping it if it has not finished within 30 seconds (as a
+# greet that waits for input would not), and sets status.
+run_briefly() {
+    "$@" >"$out" 2>"$err" &
+    pid=$! tenths=0
+    while kill -0 "$pid" 2>/dev/null && [ $tenths -lt 300 ]; do
+        sleep 0.1
+        tenths=$((tenths + 1))
+    done
+    if [ $tenths -ge 300 ] && kill "$pid" 2>/dev/null; then
+        fail "still running after 30 seconds"
+    fi
+    wait "$pid"
+    status=$?
+}
+
 case $case in
 output)
     "$@" >"$out" 2>"$err"
     check_greeting "no arguments" $?
     ;;
 arguments)
-    for arg in "" " " "  two  spaces  " --help -h --version - -- "%s%n%x" \
-        "$(printf '\377\376\200 not UTF-8')" "$(printf 'two\nlines')"; do
+    # Windows allows a command line of 32767 characters.
+    for arg in "" " " "  two  spaces  " --help -h -v -V --version - -- "%s%n%x" \
+        "$(printf '\377\376\200 not UTF-8')" "$(printf 'two\nlines')" "$(printf '%030000d' 0)"; do
         "$@" "$arg" >"$out" 2>"$err"
-        check_greeting "argument '$arg'" $?
+        check_greeting "argument '$(printf '%.40s' "$arg")'" $?
     done
     # shellcheck disable=SC2046 # one argument per number is the point
     "$@" $(seq 1 300) >"$out" 2>"$err"
@@ -73,8 +87,33 @@ stdin)
     check_greeting "standard input closed" $?
     "$@" </dev/null >"$out" 2>"$err"
     check_greeting "standard input empty" $?
-    printf 'unread input\n' | "$@" >"$out" 2>"$err"
-    check_greeting "standard input a pipe with data" $?
+    # Input waiting in a pipe is left for whoever reads it next.
+    printf 'unread input\n' | {
+        "$@" >"$out" 2>"$err"
+        echo $? >"$tmp/status"
+        cat >"$tmp/rest"
+    }
+    check_greeting "standard input a pipe with data" "$(cat "$tmp/status")"
+    [ "$(cat "$tmp/rest")" = "unread input" ] || fail "greet read what was waiting on standard input"
+    # A pipe that stays open and never delivers a byte.
+    mkfifo "$tmp/fifo" || exit 1
+    sleep 3600 >"$tmp/fifo" &
+    writer=$!
+    run_briefly "$@" <"$tmp/fifo"
+    kill "$writer"
+    check_greeting "standard input a pipe that stays open" $status
+    ;;
+locale)
+    # The message for a failed write stays untranslated: greet does not take
+    # its locale from the environment. The C library's German messages show
+    # whether that would show here.
+    locale=$(locale -a 2>/dev/null | grep -x -E 'de_DE\.(utf8|UTF-8)' | head -n 1)
+    [ -n "$locale" ] || skip "needs the de_DE.UTF-8 locale (locale-gen; package locales)"
+    if [ "$(LC_ALL=C cat /dev/null/x 2>&1)" = "$(LC_ALL=$locale LANGUAGE=de cat /dev/null/x 2>&1)" ]; then
+        skip "$locale does not translate the C library's messages here"
+    fi
+    LC_ALL=$locale LANGUAGE=de "$@" >/dev/full 2>"$err"
+    check_write_error "standard output /dev/full in $locale" $? "No space left on device"
     ;;
 stdout-full)
     "$@" >/dev/full 2>"$err"
@@ -86,11 +125,10 @@ stdout-closed)
     ;;
 one-write)
     # Redirected output should leave in a single write(2), not a line at a time.
-    if ! strace -o /dev/null true 2>/dev/null; then
-        echo "SKIP: strace is missing or cannot trace here"
-        exit 77
-    fi
-    strace -f -qq -e trace=write,writev,pwrite64,pwritev -o "$tmp/trace" "$@" >"$out" 2>"$err"
+    strace -o /dev/null true 2>/dev/null || skip "strace is missing or cannot trace here"
+    # LeakSanitizer, when greet has it, cannot run under a tracer.
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+        strace -f -qq -e trace=write,writev,pwrite64,pwritev -o "$tmp/trace" "$@" >"$out" 2>"$err"
     check_greeting "traced run" $?
     writes=$(grep -c -E '^[0-9]+ +p?writev?(64)?\(1,' "$tmp/trace")
     if [ "$writes" -ne 1 ]; then
@@ -103,8 +141,7 @@ close-error)
     # close, as NFS or SMB may when the server is gone.
     python=/usr/bin/python3
     if [ ! -c /dev/fuse ] || ! "$python" -c 'import fusepy' 2>/dev/null; then
-        echo "SKIP: needs /dev/fuse and $python with fusepy (python3-fusepy)"
-        exit 77
+        skip "needs /dev/fuse and $python with fusepy (python3-fusepy)"
     fi
     mnt=$(mktemp -d "$PWD/close-error.XXXXXX") || exit 1
     "$python" "$(dirname "$0")/closefail.py" "$mnt" 2>"$tmp/fs" &
@@ -120,9 +157,8 @@ close-error)
     tries=0
     until mountpoint -q "$mnt"; do
         if ! kill -0 "$fs" 2>/dev/null || [ $tries -ge 100 ]; then
-            echo "SKIP: cannot mount a FUSE filesystem here:"
             cat "$tmp/fs"
-            exit 77
+            skip "cannot mount a FUSE filesystem here"
         fi
         tries=$((tries + 1))
         sleep 0.1
@@ -130,10 +166,24 @@ close-error)
     "$@" >"$mnt/out" 2>"$err"
     check_write_error "standard output failing at close" $? "Input/output error"
     ;;
+console)
+    # A code page or mode that greet.exe set would outlive it in the user's
+    # console. Wine gives a program a console only on a terminal.
+    wine=$1 exe=$2
+    command -v script >/dev/null || skip "needs script (util-linux) to run Wine on a terminal"
+    cd "$(dirname "$exe")" || exit 1
+    run_briefly script -qec "\"$wine\" cmd /c \"console-state.exe $tmp/before & \
+${exe##*/} & console-state.exe $tmp/after\"" /dev/null
+    [ "$status" -eq 0 ] || fail "the console run ended with status $status"
+    [ -s "$tmp/before" ] || fail "no console state was read:" "$(cat "$err")"
+    if ! cmp -s "$tmp/before" "$tmp/after"; then
+        fail "greet.exe changed its console from: $(cat "$tmp/before") to: $(cat "$tmp/after")"
+    fi
+    ;;
 *)
-    echo "usage: output.sh output|arguments|stdin|stdout-full|stdout-closed|one-write|close-error lf|crlf COMMAND..." >&2
+    echo "usage: output.sh CASE lf|crlf COMMAND..." >&2
     exit 2
     ;;
 esac
 
-[ "$failures" -eq 0 ]
+passed
