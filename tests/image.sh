@@ -43,6 +43,10 @@ pe)
     expect "the link time is recorded" '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970' "$headers"
     dlls=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort | tr '\n' ' ')
     [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "imports other than KERNEL32.dll and msvcrt.dll: $dlls"
+    # A locale set from the environment changes nothing msvcrt writes for
+    # greet, so no run shows it; the imports do.
+    locale=$(printf '%s\n' "$headers" | grep -E '[[:space:]](_?w?setlocale|_setmbcp|SetThreadLocale)$')
+    [ -z "$locale" ] || fail "imports a call that sets the locale: $locale"
     # Resource types are the entries of the first level: 16 is the version,
     # 24 the manifest.
     expect "no version resource" '^[0-9a-f]+   Entry: ID: 0x000010,' "$headers"

@@ -51,9 +51,13 @@ check_write_error() {
 
 # run_briefly COMMAND...: runs COMMAND with standard output and error into
 # $out and $err, stopping it if it has not finished within 30 seconds (as a
-# greet that waits for input would not), and sets status.
+# greet that waits for input would not), and sets status. Standard input
+# goes through descriptor 3, as a command run in the background would
+# otherwise read /dev/null.
 run_briefly() {
-    "$@" >"$out" 2>"$err" &
+    exec 3<&0
+    "$@" <&3 3<&- >"$out" 2>"$err" &
+    exec 3<&-
     pid=$! tenths=0
     while kill -0 "$pid" 2>/dev/null && [ $tenths -lt 300 ]; do
         sleep 0.1
