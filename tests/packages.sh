@@ -23,11 +23,11 @@ members() {
     "$cmake" -E tar tvf "$1" | awk '{ print $1, $3 "/" $4, $5, $9 }'
 }
 
-# holds ARCHIVE EXPECTED: the file names on standard input, directories and
-# a leading ./ left out, are exactly EXPECTED.
+# holds ARCHIVE NAMES EXPECTED: the member NAMES, one a line, directories
+# and a leading ./ left out, are exactly EXPECTED.
 holds() {
-    listed=$(grep -v '/$' | sed 's|^\./||' | sort | tr '\n' ' ')
-    [ "$listed" = "$2 " ] || fail "$1 holds: $listed; expected: $2"
+    listed=$(printf '%s\n' "$2" | grep -v '/$' | sed 's|^\./||' | sort | tr '\n' ' ')
+    [ "$listed" = "$3 " ] || fail "$1 holds: $listed; expected: $3"
 }
 
 # tar_members ARCHIVE MEMBERS: members are in name order, owned by root,
@@ -54,15 +54,15 @@ for build in "$@"; do
         "$source_archive")
             listing=$(members "$archive")
             tar_members "$file" "$listing"
-            printf '%s\n' "$listing" | cut -d ' ' -f 4 | sed "s|^${file%.tar.gz}/||" |
-                holds "$file" "$(source_files "$source_dir" | sort | tr '\n' ' ' | sed 's/ $//')"
+            holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4 | sed "s|^${file%.tar.gz}/||")" \
+                "$(source_files "$source_dir" | sort | tr '\n' ' ' | sed 's/ $//')"
             ;;
         *.tar.gz)
             top=${file%.tar.gz}
             doc=share/doc/greet
             listing=$(members "$archive")
             tar_members "$file" "$listing"
-            printf '%s\n' "$listing" | cut -d ' ' -f 4 | holds "$file" \
+            holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4)" \
                 "$top/bin/greet $top/$doc/LICENSE $top/$doc/NEWS.md $top/$doc/README.md $top/share/man/man1/greet.1.gz"
             ;;
         *.deb)
@@ -70,7 +70,7 @@ for build in "$@"; do
             dpkg-deb --fsys-tarfile "$archive" >"$tmp/data.tar" || fail "$file: no data"
             listing=$(members "$tmp/data.tar")
             tar_members "$file" "$listing"
-            printf '%s\n' "$listing" | cut -d ' ' -f 4 | holds "$file" \
+            holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4)" \
                 "usr/bin/greet $doc/README.md $doc/changelog.gz $doc/copyright usr/share/man/man1/greet.1.gz"
             # As dpkg-gencontrol counts: each file's size rounded up to KiB,
             # and 1 KiB for each directory or link.
@@ -86,7 +86,7 @@ for build in "$@"; do
             ;;
         *.zip)
             top=${file%.zip}
-            "$cmake" -E tar tf "$archive" | holds "$file" \
+            holds "$file" "$("$cmake" -E tar tf "$archive")" \
                 "$top/LICENSE.txt $top/NEWS.md $top/README.md $top/bin/greet.exe"
             ;;
         esac
