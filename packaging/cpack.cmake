@@ -14,6 +14,17 @@ endif()
 # A .zip records local times, read in UTC here whatever the time zone.
 set(ENV{TZ} UTC0)
 
+# The archive this run makes replaces one from an earlier run from the start,
+# so that a run that fails leaves none of it behind.
+if(CPACK_GENERATOR STREQUAL "DEB")
+  set(archive ${CPACK_DEBIAN_FILE_NAME})
+elseif(CPACK_GENERATOR STREQUAL "ZIP")
+  set(archive ${CPACK_PACKAGE_FILE_NAME}.zip)
+else()
+  set(archive ${CPACK_PACKAGE_FILE_NAME}.tar.gz)
+endif()
+file(REMOVE ${CPACK_PACKAGE_DIRECTORY}/${archive} ${CPACK_PACKAGE_DIRECTORY}/${archive}.sha256)
+
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   # The source archive holds the files that source-files.cmake names, as
   # they are in the working tree, rather than everything in the source

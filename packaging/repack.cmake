@@ -23,8 +23,8 @@
 # repacked by this same script in a cmake of its own,
 #   cmake -D GREET_ARCHIVE=FILE -D GREET_AR=AR -P repack.cmake
 # so that whatever fails there (a tool, a full disk), the package is removed,
-# whole or partial, with any copy and checksum of it that an earlier run left
-# in the build folder, and cpack stops, reporting nothing of it as made.
+# whole or partial, before cpack copies it out; cpack then stops, reporting
+# nothing of it as made. (cpack.cmake has already removed an earlier run's.)
 
 if(DEFINED CPACK_PACKAGE_FILES)
   foreach(package IN LISTS CPACK_PACKAGE_FILES)
@@ -34,8 +34,7 @@ if(DEFINED CPACK_PACKAGE_FILES)
       set(names "")
       foreach(made IN LISTS CPACK_PACKAGE_FILES)
         get_filename_component(name ${made} NAME)
-        set(copy ${CPACK_PACKAGE_DIRECTORY}/${name})
-        file(REMOVE_RECURSE ${made} ${made}.repack ${copy} ${copy}.sha256)
+        file(REMOVE_RECURSE ${made} ${made}.repack)
         list(APPEND names ${name})
       endforeach()
       message(FATAL_ERROR "Repacking failed for the reason above, so no ${names} is made.")
