@@ -11,9 +11,8 @@
 # usage: distcheck.sh SOURCE_ARCHIVE REFERENCE_BUILD_DIR...
 #        (after cpack in each reference folder)
 set -eu
-common=$(cd "$(dirname "$0")" && pwd)/common.sh
 # shellcheck source=tests/common.sh
-. "$common"
+. "$(dirname "$0")/common.sh"
 archive=$1
 shift
 tmp=$(mktemp -d)
@@ -31,8 +30,11 @@ chmod -R a-w "$src"
 n=0
 for reference in "$@"; do
     n=$((n + 1))
-    build=$tmp/build$n stage=$tmp/stage$n
-    mkdir "$build" "$stage"
+    build=$tmp/build$n stage=$tmp/stage$n settings=$tmp/settings$n
+    mkdir "$build" "$stage" "$settings"
+    # The other user may not read the checkout: it gets the unpacked
+    # sources' own helpers and a copy of the reference's settings.
+    cp "$reference/build-settings.sh" "$settings/"
     [ -z "$as_user" ] || chown nobody:nogroup "$build" "$stage"
     echo "== $archive as $reference"
     # as_user is a command and its arguments, or nothing; the script in single
@@ -40,14 +42,14 @@ for reference in "$@"; do
     # shellcheck disable=SC2086,SC2016
     $as_user env HOME="$build" sh -euc '
         log=$2/distcheck.log
-        . "$4"
-        load_settings "$5"
+        . "$1/tests/common.sh"
+        load_settings "$4"
         configure_rebuild "$1" "$2" >"$log" 2>&1
         cmake --build "$2" >>"$log" 2>&1
         ctest --test-dir "$2" --output-on-failure >>"$log" 2>&1
         sed -n "/tests passed/p; /(Skipped)/p" "$log"
         cmake --install "$2" --prefix "$3" >>"$log" 2>&1
-        cd "$2" && cpack >>"$log" 2>&1' sh "$src" "$build" "$stage" "$common" "$reference" || {
+        cd "$2" && cpack >>"$log" 2>&1' sh "$src" "$build" "$stage" "$settings" || {
         cat "$build/distcheck.log"
         exit 1
     }
