@@ -60,11 +60,7 @@ configure_rebuild() {
 # source_files SOURCE_DIR [COPY_TO]: lists the files of the sources, or copies
 # them into COPY_TO, as the source archive holds them.
 source_files() {
-    if [ $# -gt 1 ]; then
-        "$cmake" -D "GREET_SOURCE_DIR=$1" -D "GREET_COPY_TO=$2" -P "$source_dir/packaging/source-files.cmake"
-    else
-        "$cmake" -D "GREET_SOURCE_DIR=$1" -P "$source_dir/packaging/source-files.cmake"
-    fi
+    "$cmake" -D "GREET_SOURCE_DIR=$1" ${2:+-D "GREET_COPY_TO=$2"} -P "$source_dir/packaging/source-files.cmake"
 }
 
 # instrumented EXECUTABLE: it was built with a sanitizer, whose runtime it
