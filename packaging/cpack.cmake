@@ -14,16 +14,25 @@ endif()
 # A .zip records local times, read in UTC here whatever the time zone.
 set(ENV{TZ} UTC0)
 
-# The archive this run makes replaces one from an earlier run from the start,
-# so that a run that fails leaves none of it behind.
-if(CPACK_GENERATOR STREQUAL "DEB")
-  set(archive ${CPACK_DEBIAN_FILE_NAME})
-elseif(CPACK_GENERATOR STREQUAL "ZIP")
-  set(archive ${CPACK_PACKAGE_FILE_NAME}.zip)
+# A release is all of this run's archives or none: before the first of them
+# is made, every one of them goes, with its checksum and signature, and a
+# step that fails removes them all again (repack.cmake). cpack makes the
+# archives one generator after another, so a generator removes its own and
+# those of the generators after it.
+if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
+  set(CPACK_GREET_RUN_ARCHIVES ${CPACK_GREET_SOURCE_ARCHIVE})
 else()
-  set(archive ${CPACK_PACKAGE_FILE_NAME}.tar.gz)
+  set(CPACK_GREET_RUN_ARCHIVES ${CPACK_GREET_ARCHIVES})
 endif()
-file(REMOVE ${CPACK_PACKAGE_DIRECTORY}/${archive} ${CPACK_PACKAGE_DIRECTORY}/${archive}.sha256)
+list(FIND CPACK_GREET_RUN_ARCHIVES "${CPACK_GREET_ARCHIVE_${CPACK_GENERATOR}}" first)
+if(first EQUAL -1)
+  set(first 0)
+endif()
+list(SUBLIST CPACK_GREET_RUN_ARCHIVES ${first} -1 unmade)
+foreach(archive IN LISTS unmade)
+  file(REMOVE ${CPACK_PACKAGE_DIRECTORY}/${archive} ${CPACK_PACKAGE_DIRECTORY}/${archive}.sha256
+       ${CPACK_PACKAGE_DIRECTORY}/${archive}.asc)
+endforeach()
 
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   # The source archive holds the files that source-files.cmake names, as

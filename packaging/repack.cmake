@@ -18,33 +18,49 @@
 # records the owner of the files it packs; so a .tar.gz or .deb needs GNU
 # tar and gzip, and a .zip Info-ZIP's zip.
 #
+# With GREET_SIGNING_KEY set in cpack's environment, each archive also gets a
+# detached, ASCII-armoured OpenPGP signature, ARCHIVE.asc, made by
+# gpg --local-user GREET_SIGNING_KEY.
+#
 # Run by cpack (CPACK_POST_BUILD_SCRIPTS) after it made the packages and
 # before it copies them out and writes their checksums. Each package is
-# repacked by this same script in a cmake of its own,
-#   cmake -D GREET_ARCHIVE=FILE -D GREET_AR=AR -P repack.cmake
-# so that whatever fails there (a tool, a full disk), the package is removed,
-# whole or partial, before cpack copies it out; cpack then stops, reporting
-# nothing of it as made. (cpack.cmake has already removed an earlier run's.)
+# repacked and signed by this same script in a cmake of its own,
+#   cmake -D GREET_ARCHIVE=FILE -D GREET_AR=AR [-D GREET_SIGNATURE=FILE.asc] -P repack.cmake
+# so that whatever fails there (a tool, a key, a full disk), the package is
+# removed, whole or partial, before cpack copies it out, and with it every
+# archive, checksum and signature this run has made so far; cpack then
+# stops, reporting nothing of it as made.
 
 if(DEFINED CPACK_PACKAGE_FILES)
   foreach(package IN LISTS CPACK_PACKAGE_FILES)
+    get_filename_component(name ${package} NAME)
+    set(signature "")
+    if(NOT "$ENV{GREET_SIGNING_KEY}" STREQUAL "")
+      set(signature ${CPACK_PACKAGE_DIRECTORY}/${name}.asc)
+    endif()
     execute_process(COMMAND ${CMAKE_COMMAND} -D GREET_ARCHIVE=${package} -D GREET_AR=${CPACK_GREET_AR}
-                            -P ${CMAKE_CURRENT_LIST_FILE} RESULT_VARIABLE status)
+                            -D GREET_SIGNATURE=${signature} -P ${CMAKE_CURRENT_LIST_FILE}
+                    RESULT_VARIABLE status)
     if(NOT status EQUAL 0)
-      set(names "")
       foreach(made IN LISTS CPACK_PACKAGE_FILES)
-        get_filename_component(name ${made} NAME)
         file(REMOVE_RECURSE ${made} ${made}.repack)
-        list(APPEND names ${name})
       endforeach()
-      message(FATAL_ERROR "Repacking failed for the reason above, so no ${names} is made.")
+      # cpack.cmake names this run's archives.
+      foreach(archive IN LISTS CPACK_GREET_RUN_ARCHIVES)
+        set(path ${CPACK_PACKAGE_DIRECTORY}/${archive})
+        file(REMOVE ${path} ${path}.sha256 ${path}.asc)
+      endforeach()
+      list(JOIN CPACK_GREET_RUN_ARCHIVES ", " names)
+      message(FATAL_ERROR "Packaging failed for the reason above, so none of ${names} is made.")
     endif()
   endforeach()
   return()
 endif()
 
 set(package ${GREET_ARCHIVE})
-set(epoch $ENV{SOURCE_DATE_EPOCH})
+# touch -t takes the time in this form, in the UTC that cpack.cmake sets; its
+# -d takes @SECONDS only in GNU's touch.
+string(TIMESTAMP stamp "%Y%m%d%H%M.%S" UTC)
 include(${CMAKE_CURRENT_LIST_DIR}/installed-size.cmake)
 
 # run COMMAND...: runs a command in the current folder, stopping when it fails.
@@ -67,7 +83,7 @@ function(unpack archive dir members_var)
   list(REMOVE_DUPLICATES members)
   list(SORT members)
   run(chmod -R u=rwX,go=rX .)
-  run(find . -exec touch -h -d @${epoch} {} +)
+  run(find . -exec touch -h -t ${stamp} {} +)
   set(${members_var} "${members}" PARENT_SCOPE)
 endfunction()
 
@@ -119,6 +135,19 @@ if(package MATCHES "\\.(tar\\.gz|zip)$")
   pack(${package} ${scratch} "${members}")
 elseif(package MATCHES "\\.deb$")
   file(REMOVE_RECURSE ${scratch})
+
+if(GREET_SIGNATURE)
+  find_program(GREET_GPG NAMES gpg gpg2)
+  if(NOT GREET_GPG)
+    message(FATAL_ERROR "GREET_SIGNING_KEY asks for signatures, and gpg is not on PATH.")
+  endif()
+  execute_process(COMMAND ${GREET_GPG} --batch --yes --armor --local-user $ENV{GREET_SIGNING_KEY}
+                          --output ${GREET_SIGNATURE} --detach-sign ${package} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "gpg could not sign ${package} with the key "
+                        "'$ENV{GREET_SIGNING_KEY}' that GREET_SIGNING_KEY names.")
+  endif()
+endif()
   file(MAKE_DIRECTORY ${scratch})
   set(cwd ${scratch})
   execute_process(COMMAND ${GREET_AR} t ${package} OUTPUT_VARIABLE ar_members
@@ -134,7 +163,7 @@ elseif(package MATCHES "\\.deb$")
   unpack(${scratch}/control.tar.gz ${scratch}/control control_members)
   set_installed_size(${scratch}/control/control ${scratch}/data "${members}")
   set(cwd ${scratch}/control)
-  run(touch -d @${epoch} control)
+  run(touch -t ${stamp} control)
   pack(${scratch}/data.tar.gz ${scratch}/data "${members}")
   pack(${scratch}/control.tar.gz ${scratch}/control "${control_members}")
 
@@ -143,3 +172,16 @@ elseif(package MATCHES "\\.deb$")
   run(${GREET_AR} rcDS ${package} ${ar_members})
 endif()
 file(REMOVE_RECURSE ${scratch})
+
+if(GREET_SIGNATURE)
+  find_program(GREET_GPG NAMES gpg gpg2)
+  if(NOT GREET_GPG)
+    message(FATAL_ERROR "GREET_SIGNING_KEY asks for signatures, and gpg is not on PATH.")
+  endif()
+  execute_process(COMMAND ${GREET_GPG} --batch --yes --armor --local-user $ENV{GREET_SIGNING_KEY}
+                          --output ${GREET_SIGNATURE} --detach-sign ${package} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "gpg could not sign ${package} with the key "
+                        "'$ENV{GREET_SIGNING_KEY}' that GREET_SIGNING_KEY names.")
+  endif()
+endif()

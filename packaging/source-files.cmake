@@ -1,12 +1,13 @@
 # SPDX-License-Identifier: MIT
 #
-# The one answer to "which files are the sources": the files that git
-# tracks, as they are in the working tree, when the source folder is the top
-# of a git checkout of its own; or else every file but those of build
-# folders (any folder holding a CMakeCache.txt), so that sources unpacked
-# from the source archive give the same answer. Both paths are resolved, so
-# that a folder reached through a symbolic link is still known as the
-# checkout it is.
+# The one answer to "which files are the sources": in a git checkout (the
+# source folder holds .git), the files that git tracks, as they are in the
+# working tree, or nothing at all when git cannot say, so that no build,
+# secret or .git/ of the builder's ever reaches a source archive; else, in
+# sources unpacked from the source archive, every file but those of build
+# folders (any folder holding a CMakeCache.txt) and of any .git. The path is
+# resolved, so that a folder reached through a symbolic link is still known
+# as the checkout it is.
 #
 # Run by cpack (CPACK_INSTALL_SCRIPTS) to fill the source archive, copying
 # into CMAKE_INSTALL_PREFIX; and by the test scripts:
@@ -18,18 +19,30 @@ if(DEFINED CPACK_GREET_SOURCE_DIR)
 endif()
 file(REAL_PATH "${GREET_SOURCE_DIR}" source)
 
-execute_process(
-  COMMAND git rev-parse --show-toplevel
-  WORKING_DIRECTORY ${source}
-  RESULT_VARIABLE status
-  OUTPUT_VARIABLE top
-  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-if(status EQUAL 0)
-  file(REAL_PATH "${top}" top)
-endif()
-if(status EQUAL 0 AND top STREQUAL source)
-  execute_process(COMMAND git -c core.quotePath=false ls-files WORKING_DIRECTORY ${source}
-                  OUTPUT_VARIABLE files COMMAND_ERROR_IS_FATAL ANY)
+if(EXISTS ${source}/.git)
+  find_program(GREET_GIT git)
+  if(NOT GREET_GIT)
+    message(FATAL_ERROR "${source} is a git checkout, and git, which names the files it tracks, "
+                        "is not on PATH. Install git, or package sources unpacked from the "
+                        "source archive.")
+  endif()
+  # git refuses a checkout that another user owns (root packaging a user's
+  # checkout, a container), lest its configuration run commands. Whoever
+  # packages runs this checkout's CMakeLists.txt all the same, so it is
+  # trusted as much; the one setting that makes ls-files run a command is
+  # turned off all the same.
+  execute_process(
+    COMMAND ${GREET_GIT} -c safe.directory=${source} -c core.fsmonitor=false
+            -c core.quotePath=false ls-files
+    WORKING_DIRECTORY ${source}
+    RESULT_VARIABLE status
+    OUTPUT_VARIABLE files
+    ERROR_VARIABLE error)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${source} is a git checkout, and 'git ls-files' could not name the "
+                        "files it tracks: ${error}Mend the checkout so that git can read it, "
+                        "or package sources unpacked from the source archive.")
+  endif()
   string(REGEX REPLACE "\n$" "" files "${files}")
   string(REPLACE "\n" ";" files "${files}")
   # A tracked file deleted from the working tree is not among them.
@@ -42,6 +55,7 @@ if(status EQUAL 0 AND top STREQUAL source)
   set(files ${present})
 else()
   file(GLOB_RECURSE files RELATIVE ${source} ${source}/*)
+  list(FILTER files EXCLUDE REGEX "(^|/)\\.git(/|$)")
   foreach(cache IN LISTS files)
     if(cache MATCHES "^(.+/)CMakeCache\\.txt$")
       string(REGEX REPLACE "([][+.*?()^$|\\])" "\\\\\\1" build "${CMAKE_MATCH_1}")

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """A FUSE filesystem that takes every write and fails the close.
 
@@ -12,7 +12,10 @@ import errno
 import stat
 import sys
 
-from fusepy import FUSE, FuseOSError, Operations
+try:
+    from fusepy import FUSE, FuseOSError, Operations
+except ImportError:  # fusepy's own name for it outside Debian
+    from fuse import FUSE, FuseOSError, Operations
 
 
 class CloseFails(Operations):

@@ -27,12 +27,27 @@ passed() {
     [ "$failures" -eq 0 ]
 }
 
-# load_settings BUILD_DIR: sets version, source_dir, cmake, cpack,
+# cleanup: removes what a script made, the folder $tmp; a script that
+# makes more defines its own.
+cleanup() {
+    rm -rf "${tmp:?}"
+}
+
+# on_exit: runs cleanup when the script ends, also when it is interrupted:
+# dash runs no EXIT trap for a signal that ends it.
+on_exit() {
+    trap cleanup EXIT
+    trap 'exit 129' HUP
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+}
+
+# load_settings BUILD_DIR: sets version, source_dir, cmake, ctest, cpack,
 # generators, archives, source_archive, toolchain and rebuild_args, the sh
 # words that configure a rebuild, from what CMake wrote into BUILD_DIR.
 load_settings() {
     # shellcheck disable=SC2034 # for the scripts that load them
-    version='' source_dir='' cmake='' cpack='' generators='' archives='' source_archive=''
+    version='' source_dir='' cmake='' ctest='' cpack='' generators='' archives='' source_archive=''
     toolchain='' rebuild_args=''
     if [ ! -f "$1/build-settings.sh" ]; then
         printf '%s: not a build folder configured with tests\n' "$1" >&2
@@ -61,6 +76,29 @@ configure_rebuild() {
 # them into COPY_TO, as the source archive holds them.
 source_files() {
     "$cmake" -D "GREET_SOURCE_DIR=$1" ${2:+-D "GREET_COPY_TO=$2"} -P "$source_dir/packaging/source-files.cmake"
+}
+
+# dated ARCHIVE STAMP DIR: every member of ARCHIVE (.tar.gz, .zip, or .deb,
+# whose control and data are read) is dated STAMP, touch -t's
+# CCYYMMDDhhmm.SS in UTC. DIR, a new folder, takes them unpacked; both paths
+# are absolute.
+dated() {
+    if ! { mkdir "$3" && TZ=UTC0 touch -t "$2" "$3.stamp" && (cd "$3" && TZ=UTC0 "$cmake" -E tar xf "$1"); }; then
+        fail "${1##*/}: cannot unpack"
+        return
+    fi
+    case $1 in *.deb)
+        dated "$3/control.tar.gz" "$2" "$3/control"
+        dated "$3/data.tar.gz" "$2" "$3/data"
+        return
+        ;;
+    esac
+    odd=$("$cmake" -E tar tf "$1" | while IFS= read -r member; do
+        if [ -n "$(find "$3/$member" -prune -newer "$3.stamp")$(find "$3.stamp" -newer "$3/$member")" ]; then
+            printf ' %s' "$member"
+        fi
+    done)
+    [ -z "$odd" ] || fail "${1##*/}: members not dated $2 UTC:$odd"
 }
 
 # instrumented EXECUTABLE: it was built with a sanitizer, whose runtime it

@@ -16,7 +16,11 @@ set -eu
 archive=$1
 shift
 tmp=$(mktemp -d)
-trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
+cleanup() {
+    chmod -R u+w "$tmp"
+    rm -rf "$tmp"
+}
+on_exit
 chmod 755 "$tmp"
 as_user=
 if [ "$(id -u)" -eq 0 ]; then
@@ -35,6 +39,7 @@ for reference in "$@"; do
     # The other user may not read the checkout: it gets the unpacked
     # sources' own helpers and a copy of the reference's settings.
     cp "$reference/build-settings.sh" "$settings/"
+    chmod -R a+rX "$settings"
     [ -z "$as_user" ] || chown nobody:nogroup "$build" "$stage"
     echo "== $archive as $reference"
     # as_user is a command and its arguments, or nothing; the script in single
@@ -45,11 +50,11 @@ for reference in "$@"; do
         . "$1/tests/common.sh"
         load_settings "$4"
         configure_rebuild "$1" "$2" >"$log" 2>&1
-        cmake --build "$2" >>"$log" 2>&1
-        ctest --test-dir "$2" --output-on-failure >>"$log" 2>&1
+        "$cmake" --build "$2" >>"$log" 2>&1
+        "$ctest" --test-dir "$2" --output-on-failure >>"$log" 2>&1
         sed -n "/tests passed/p; /(Skipped)/p" "$log"
-        cmake --install "$2" --prefix "$3" >>"$log" 2>&1
-        cd "$2" && cpack >>"$log" 2>&1' sh "$src" "$build" "$stage" "$settings" || {
+        "$cmake" --install "$2" --prefix "$3" >>"$log" 2>&1
+        cd "$2" && "$cpack" >>"$log" 2>&1' sh "$src" "$build" "$stage" "$settings" || {
         cat "$build/distcheck.log"
         exit 1
     }

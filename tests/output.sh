@@ -5,7 +5,8 @@
 #
 # usage: output.sh CASE NEWLINE COMMAND...
 #   CASE     output | arguments | stdin | locale | stdout-full | stdout-closed
-#            | one-write | close-error | console (Wine: COMMAND is WINE GREET.EXE)
+#            | sigpipe | one-write | close-error | console (Wine: COMMAND is
+#            WINE GREET.EXE)
 #   NEWLINE  lf or crlf, the newline the target's C runtime writes
 #   COMMAND  greet, preceded by the emulator that runs it, if any
 set -u
@@ -15,8 +16,19 @@ case=$1 newline=$2
 shift 2
 
 tmp=$(mktemp -d) || exit 1
-trap 'rm -rf "$tmp"' EXIT
 out=$tmp/out err=$tmp/err
+# What a case starts in the background, and the filesystem it mounts, go
+# with it however it ends.
+started='' mnt=''
+cleanup() {
+    [ -z "$mnt" ] || umount "$mnt" 2>/dev/null || fusermount -u "$mnt" 2>/dev/null
+    # shellcheck disable=SC2086 # one word a process
+    kill $started 2>/dev/null
+    wait
+    [ -z "$mnt" ] || rmdir "$mnt"
+    rm -rf "$tmp"
+}
+on_exit
 
 if [ "$newline" = crlf ]; then nl='\r\n'; else nl='\n'; fi
 name='\270\360\267\241\264\336' # B8 F0 B7 A1 B4 DE
@@ -49,6 +61,15 @@ check_write_error() {
     fi
 }
 
+# at_size_limit COMMAND...: runs COMMAND with standard output appended to a
+# file that the file-size limit (in 512-byte blocks) keeps from growing, so
+# that a write to it fails with EFBIG, SIGXFSZ being ignored; standard error
+# into $err.
+at_size_limit() {
+    printf '%512s' '' >"$tmp/limit"
+    (trap '' XFSZ && ulimit -f 1 && exec "$@" >>"$tmp/limit" 2>"$err")
+}
+
 # run_briefly COMMAND...: runs COMMAND with standard output and error into
 # $out and $err, stopping it if it has not finished within 30 seconds (as a
 # greet that waits for input would not), and sets status. Standard input
@@ -58,7 +79,7 @@ run_briefly() {
     exec 3<&0
     "$@" <&3 3<&- >"$out" 2>"$err" &
     exec 3<&-
-    pid=$! tenths=0
+    pid=$! tenths=0 started="$started $!"
     while kill -0 "$pid" 2>/dev/null && [ $tenths -lt 300 ]; do
         sleep 0.1
         tenths=$((tenths + 1))
@@ -102,9 +123,8 @@ stdin)
     # A pipe that stays open and never delivers a byte.
     mkfifo "$tmp/fifo" || exit 1
     sleep 3600 >"$tmp/fifo" &
-    writer=$!
+    started="$started $!"
     run_briefly "$@" <"$tmp/fifo"
-    kill "$writer"
     check_greeting "standard input a pipe that stays open" $status
     ;;
 locale)
@@ -116,16 +136,38 @@ locale)
     if [ "$(LC_ALL=C cat /dev/null/x 2>&1)" = "$(LC_ALL=$locale LANGUAGE=de cat /dev/null/x 2>&1)" ]; then
         skip "$locale does not translate the C library's messages here"
     fi
-    LC_ALL=$locale LANGUAGE=de "$@" >/dev/full 2>"$err"
-    check_write_error "standard output /dev/full in $locale" $? "No space left on device"
+    LC_ALL=$locale LANGUAGE=de at_size_limit "$@"
+    check_write_error "standard output at the file-size limit in $locale" $? "File too large"
     ;;
 stdout-full)
-    "$@" >/dev/full 2>"$err"
-    check_write_error "standard output /dev/full" $? "No space left on device"
+    # /dev/full where there is one (Linux, Wine). Every POSIX system has the
+    # file-size limit; Wine's server does not survive it.
+    if [ -c /dev/full ]; then
+        "$@" >/dev/full 2>"$err"
+        check_write_error "standard output /dev/full" $? "No space left on device"
+    elif [ "$newline" = crlf ]; then
+        skip "needs /dev/full"
+    fi
+    if [ "$newline" = lf ]; then
+        at_size_limit "$@"
+        check_write_error "standard output at the file-size limit" $? "File too large"
+    fi
     ;;
 stdout-closed)
     "$@" >&- 2>"$err"
     check_write_error "standard output closed" $? "Bad file descriptor"
+    ;;
+sigpipe)
+    # A reader that has gone: greet dies of SIGPIPE, as programs do, and says
+    # nothing. The reader closes its end before greet starts.
+    sh -c 'kill -PIPE $$' 2>/dev/null && skip "SIGPIPE is ignored where this case runs"
+    { until [ -e "$tmp/closed" ]; do sleep 0.1; done
+      "$@" 2>"$err"; echo $? >"$tmp/status"; } | { exec <&-; : >"$tmp/closed"; }
+    status=$(cat "$tmp/status")
+    if [ "$status" -le 128 ] || [ "$(kill -l "$status")" != PIPE ]; then
+        fail "writing to a pipe without a reader: exit status $status, not death by SIGPIPE"
+    fi
+    [ ! -s "$err" ] || fail "writing to a pipe without a reader: standard error: $(cat "$err")"
     ;;
 one-write)
     # Redirected output should leave in a single write(2), not a line at a time.
@@ -143,21 +185,21 @@ one-write)
 close-error)
     # Standard output on a filesystem that takes every write and fails the
     # close, as NFS or SMB may when the server is gone.
-    python=/usr/bin/python3
-    if [ ! -c /dev/fuse ] || ! "$python" -c 'import fusepy' 2>/dev/null; then
-        skip "needs /dev/fuse and $python with fusepy (python3-fusepy)"
+    # fusepy is the module fuse where pip, Fedora or Arch install it, and
+    # Debian's modules load only in Debian's own Python.
+    python=
+    for candidate in python3 /usr/bin/python3; do
+        for module in fusepy fuse; do
+            "$candidate" -c "from $module import FUSE, FuseOSError, Operations" 2>/dev/null &&
+                python=$candidate && break 2
+        done
+    done
+    if [ ! -c /dev/fuse ] || [ -z "$python" ]; then
+        skip "needs /dev/fuse and a python3 with fusepy (python3-fusepy)"
     fi
     mnt=$(mktemp -d "$PWD/close-error.XXXXXX") || exit 1
     "$python" "$(dirname "$0")/closefail.py" "$mnt" 2>"$tmp/fs" &
-    fs=$!
-    unmount() {
-        umount "$mnt" 2>/dev/null || fusermount -u "$mnt" 2>/dev/null || kill "$fs" 2>/dev/null
-        wait "$fs" 2>/dev/null
-        rmdir "$mnt"
-        rm -rf "$tmp"
-    }
-    trap unmount EXIT
-    trap 'exit 1' HUP INT TERM
+    fs=$! started="$started $!"
     tries=0
     until mountpoint -q "$mnt"; do
         if ! kill -0 "$fs" 2>/dev/null || [ $tries -ge 100 ]; then

@@ -2,20 +2,24 @@
 # SPDX-License-Identifier: MIT
 # Checks the release archives that cpack made in the given build folders:
 # that every archive the build promises is there, under a name no other
-# archive has; that its checksum file verifies; that it holds exactly the
-# expected files (the source archive: the files of the sources), in name
-# order, owned by root with modes 0755 or 0644; and, for a .deb, its
-# control fields, its Installed-Size and lintian's verdict. Archives are
-# read with CMake's own tar, whatever tar is on PATH.
+# archive has; that its checksum file and its signature, if any, verify;
+# that it holds exactly the expected files (the source archive: the files
+# git tracks, or in sources without git those of the folder), each once, in
+# name order, owned by root with modes 0755 or 0644, dated SOURCE_DATE_EPOCH
+# when set, else midnight UTC of the newest release in NEWS.md; a .zip's
+# members with no extra fields; and, for a .deb, its control fields, its
+# Installed-Size and lintian's verdict. Archives are read with CMake's own
+# tar, whatever tar is on PATH.
 #
-# usage: packages.sh BUILD_DIR...   (after cpack in each)
+# usage: packages.sh BUILD_DIR...   (after cpack in each, in the same
+#        environment: with GREET_SIGNING_KEY set, every archive is signed)
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
 LC_ALL=C
 export LC_ALL
 tmp=$(mktemp -d) || exit 1
-trap 'rm -rf "$tmp"' EXIT
+on_exit
 names=
 
 # members TAR: one line a member, "MODE OWNER/GROUP SIZE NAME".
@@ -30,17 +34,42 @@ holds() {
     [ "$listed" = "$3 " ] || fail "$1 holds: $listed; expected: $3"
 }
 
+# in_order ARCHIVE NAMES: the member NAMES, one a line, are in name order,
+# none twice.
+in_order() {
+    [ "$2" = "$(printf '%s\n' "$2" | sort -u)" ] || fail "$1: members not in name order, or one twice"
+}
+
+# source_list: the files of the sources: those git tracks and the working
+# tree holds, or, where the sources are no checkout, every file but those of
+# build folders and .git.
+source_list() {
+    if [ -e "$source_dir/.git" ]; then
+        git -C "$source_dir" -c safe.directory="$source_dir" ls-files | while IFS= read -r file; do
+            if [ -e "$source_dir/$file" ] || [ -L "$source_dir/$file" ]; then echo "$file"; fi
+        done
+    else
+        (cd "$source_dir" && find . -name .git -prune -o -exec test -f {}/CMakeCache.txt \; -prune \
+            -o ! -type d -print) | sed 's|^\./||'
+    fi
+}
+
 # tar_members ARCHIVE MEMBERS: members are in name order, owned by root,
 # each a directory or program of mode 0755 or another file of mode 0644.
 tar_members() {
-    listed=$(printf '%s\n' "$2" | cut -d ' ' -f 4)
-    [ "$listed" = "$(printf '%s\n' "$listed" | sort)" ] || fail "$1: members not in name order"
+    in_order "$1" "$(printf '%s\n' "$2" | cut -d ' ' -f 4)"
     odd=$(printf '%s\n' "$2" | grep -v -E '^(drwxr-xr-x|-rwxr-xr-x|-rw-r--r--) root/root ')
     [ -z "$odd" ] || fail "$1: members not owned by root with mode 0755 or 0644: $odd"
 }
 
 for build in "$@"; do
     load_settings "$build"
+    if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+        stamp=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M.%S)
+    else
+        stamp=$(sed -n 's/^## [^ ]* (\([0-9]*\)-\([0-9]*\)-\([0-9]*\))$/\1\2\30000.00/p' \
+            "$source_dir/NEWS.md" | head -n 1)
+    fi
     for archive in $archives; do
         [ -f "$build/$archive" ] || fail "$build: cpack made no $archive"
     done
@@ -50,12 +79,20 @@ for build in "$@"; do
         case " $names " in *" $file "*) fail "two archives are named $file" ;; esac
         names="$names $file"
         (cd "$build" && sha256sum --quiet --strict -c "$file.sha256") || fail "$file: checksum does not verify"
+        if [ -f "$archive.asc" ]; then
+            gpg --batch --verify "$archive.asc" "$archive" 2>"$tmp/gpg" ||
+                fail "$file.asc does not verify:" "$(cat "$tmp/gpg")"
+        elif [ -n "${GREET_SIGNING_KEY:-}" ]; then
+            fail "$file: no signature $file.asc"
+        fi
+        case $archive in /*) ;; *) archive=$PWD/$archive ;; esac
+        dated "$archive" "$stamp" "$tmp/$file"
         case $file in
         "$source_archive")
             listing=$(members "$archive")
             tar_members "$file" "$listing"
             holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4 | sed "s|^${file%.tar.gz}/||")" \
-                "$(source_files "$source_dir" | sort | tr '\n' ' ' | sed 's/ $//')"
+                "$(source_list | sort | tr '\n' ' ' | sed 's/ $//')"
             ;;
         *.tar.gz)
             top=${file%.tar.gz}
@@ -86,8 +123,14 @@ for build in "$@"; do
             ;;
         *.zip)
             top=${file%.zip}
-            holds "$file" "$("$cmake" -E tar tf "$archive")" \
-                "$top/LICENSE.txt $top/NEWS.md $top/README.md $top/bin/greet.exe"
+            listing=$("$cmake" -E tar tf "$archive")
+            in_order "$file" "$listing"
+            holds "$file" "$listing" "$top/COPYING.MinGW-w64-runtime.txt $top/LICENSE.txt $top/NEWS.md \
+$top/README.md $top/bin/greet.exe"
+            # zipinfo's second letter of the type is x or X for a member with
+            # extra fields (owners, more times), which zip -X leaves out.
+            extra=$(unzip -Z "$archive" | awk 'NF >= 9 && $5 ~ /^.[xX]/ { printf " %s", $NF }')
+            [ -z "$extra" ] || fail "$file: members with extra fields:$extra"
             ;;
         esac
     done

@@ -3,7 +3,9 @@
 # Checks that the same sources always give the same bytes: a clean build of
 # a copy of the sources gives the executable's bytes, and two packagings of
 # two copies, apart in path, file dates, umask, time zone and locale, give
-# the same archives. Each copy is configured as the build under test.
+# the same archives, dated a user's SOURCE_DATE_EPOCH; and a packaging that
+# fails (a compressor, a signing key) leaves no archive behind. Each copy is
+# configured as the build under test.
 #
 # usage: rebuild.sh reproducible|archives CONFIG BUILD_DIR GREET
 # CONFIG is the configuration under test, empty for a build without one.
@@ -19,7 +21,7 @@ if instrumented "$exe"; then
     skip "a sanitizer records the source file's path in the executable, so a copy elsewhere differs"
 fi
 tmp=$(mktemp -d) || exit 1
-trap 'rm -rf "$tmp"' EXIT
+on_exit
 
 # build_copy DIR: copies the sources into DIR/src, then configures them and
 # builds CONFIG in DIR/build. build_copy_date, when set, dates every copied
@@ -44,7 +46,9 @@ reproducible)
     ;;
 archives)
     case " $generators " in *" ZIP "*) command -v zip >/dev/null || skip "the .zip needs zip (package zip)" ;; esac
-    unset SOURCE_DATE_EPOCH
+    # A user's date, which every member must carry.
+    SOURCE_DATE_EPOCH=1000000000
+    export SOURCE_DATE_EPOCH
     # package DIR: builds a copy of the sources in DIR and packages it.
     package() {
         build_copy "$1" || exit 1
@@ -54,15 +58,17 @@ archives)
         }
     }
     # refused DIR CAUSE: cpack failed in DIR/build, said CAUSE, and left
-    # there no archive or checksum of the package it failed to make (the
-    # first), whole or partial, nor of an earlier run.
+    # there no archive, checksum or signature, whole or partial, of this run
+    # or an earlier one.
     refused() {
         if (cd "$1/build" && "$cpack" ${config:+-C "$config"} >"$1/log" 2>&1); then
-            fail "cpack made archives although it could not repack them"
+            fail "cpack made archives although it could not repack or sign them"
         fi
         grep -q -- "$2" "$1/log" || fail "cpack did not say why it failed ($2):" "$(cat "$1/log")"
-        for made in "$1/build/${archives%% *}" "$1/build/${archives%% *}.sha256"; do
-            [ ! -e "$made" ] || fail "a failed cpack left ${made##*/} behind"
+        for made in $archives; do
+            for file in "$made" "$made.sha256" "$made.asc"; do
+                [ ! -e "$1/build/$file" ] || fail "a failed cpack left $file behind"
+            done
         done
     }
     # The packaging refuses a tar that is not GNU tar.
@@ -81,6 +87,7 @@ archives)
     for archive in $archives; do
         [ -f "$tmp/a/build/$archive" ] || fail "cpack made no $archive"
         cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs between two packagings"
+        dated "$tmp/a/build/$archive" 200109090146.40 "$tmp/dated-$archive"
     done
     # A compressor that fails halfway through.
     mkdir "$tmp/failing"
@@ -89,6 +96,12 @@ archives)
     done
     chmod +x "$tmp/failing/gzip" "$tmp/failing/zip"
     PATH=$tmp/failing:$PATH refused "$tmp/a" "planted failure"
+    # A signing key that gpg does not have, after a good packaging.
+    if command -v gpg >/dev/null; then
+        (cd "$tmp/a/build" && "$cpack" ${config:+-C "$config"} >/dev/null) || fail "cpack failed"
+        mkdir -m 700 "$tmp/gnupg"
+        GNUPGHOME=$tmp/gnupg GREET_SIGNING_KEY=nobody@example.invalid refused "$tmp/a" "gpg could not sign"
+    fi
     ;;
 *)
     echo "usage: rebuild.sh reproducible|archives CONFIG BUILD_DIR GREET" >&2
