@@ -14,25 +14,29 @@ endif()
 # A .zip records local times, read in UTC here whatever the time zone.
 set(ENV{TZ} UTC0)
 
-# A release is all of this run's archives or none: before the first of them
-# is made, every one of them goes, with its checksum and signature, and a
-# step that fails removes them all again (repack.cmake). cpack makes the
-# archives one generator after another, so a generator removes its own and
-# those of the generators after it.
+# A build folder's release is all of its archives or none. Before a run makes
+# its first archive, every archive it is to make goes, with its checksum and
+# signature; a step that fails (repack.cmake, source-files.cmake) removes all
+# of the folder's, with greet_remove_archives(). cpack makes the archives one
+# generator after another, so a generator removes its own and those of the
+# generators after it.
+function(greet_remove_archives)
+  foreach(archive IN LISTS ARGN)
+    set(path ${CPACK_PACKAGE_DIRECTORY}/${archive})
+    file(REMOVE ${path} ${path}.sha256 ${path}.asc)
+  endforeach()
+endfunction()
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
-  set(CPACK_GREET_RUN_ARCHIVES ${CPACK_GREET_SOURCE_ARCHIVE})
+  set(archives ${CPACK_GREET_SOURCE_ARCHIVE})
 else()
-  set(CPACK_GREET_RUN_ARCHIVES ${CPACK_GREET_ARCHIVES})
+  set(archives ${CPACK_GREET_ARCHIVES})
 endif()
-list(FIND CPACK_GREET_RUN_ARCHIVES "${CPACK_GREET_ARCHIVE_${CPACK_GENERATOR}}" first)
+list(FIND archives "${CPACK_GREET_ARCHIVE_${CPACK_GENERATOR}}" first)
 if(first EQUAL -1)
   set(first 0)
 endif()
-list(SUBLIST CPACK_GREET_RUN_ARCHIVES ${first} -1 unmade)
-foreach(archive IN LISTS unmade)
-  file(REMOVE ${CPACK_PACKAGE_DIRECTORY}/${archive} ${CPACK_PACKAGE_DIRECTORY}/${archive}.sha256
-       ${CPACK_PACKAGE_DIRECTORY}/${archive}.asc)
-endforeach()
+list(SUBLIST archives ${first} -1 archives)
+greet_remove_archives(${archives})
 
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   # The source archive holds the files that source-files.cmake names, as

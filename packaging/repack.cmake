@@ -28,8 +28,8 @@
 #   cmake -D GREET_ARCHIVE=FILE -D GREET_AR=AR [-D GREET_SIGNATURE=FILE.asc] -P repack.cmake
 # so that whatever fails there (a tool, a key, a full disk), the package is
 # removed, whole or partial, before cpack copies it out, and with it every
-# archive, checksum and signature this run has made so far; cpack then
-# stops, reporting nothing of it as made.
+# archive, checksum and signature of the build folder; cpack then stops,
+# reporting nothing of it as made.
 
 if(DEFINED CPACK_PACKAGE_FILES)
   foreach(package IN LISTS CPACK_PACKAGE_FILES)
@@ -45,13 +45,10 @@ if(DEFINED CPACK_PACKAGE_FILES)
       foreach(made IN LISTS CPACK_PACKAGE_FILES)
         file(REMOVE_RECURSE ${made} ${made}.repack)
       endforeach()
-      # cpack.cmake names this run's archives.
-      foreach(archive IN LISTS CPACK_GREET_RUN_ARCHIVES)
-        set(path ${CPACK_PACKAGE_DIRECTORY}/${archive})
-        file(REMOVE ${path} ${path}.sha256 ${path}.asc)
-      endforeach()
-      list(JOIN CPACK_GREET_RUN_ARCHIVES ", " names)
-      message(FATAL_ERROR "Packaging failed for the reason above, so none of ${names} is made.")
+      # From cpack.cmake.
+      greet_remove_archives(${CPACK_GREET_ARCHIVES} ${CPACK_GREET_SOURCE_ARCHIVE})
+      message(FATAL_ERROR "Packaging failed for the reason above, so no archive of this build "
+                          "folder is left.")
     endif()
   endforeach()
   return()

@@ -13,18 +13,28 @@
 # into CMAKE_INSTALL_PREFIX; and by the test scripts:
 #   cmake -D GREET_SOURCE_DIR=DIR [-D GREET_COPY_TO=DIR] -P source-files.cmake
 # copies the files into GREET_COPY_TO, or else lists them one a line.
+cmake_policy(VERSION 3.25)
 if(DEFINED CPACK_GREET_SOURCE_DIR)
   set(GREET_SOURCE_DIR ${CPACK_GREET_SOURCE_DIR})
   set(GREET_COPY_TO ${CMAKE_INSTALL_PREFIX})
 endif()
 file(REAL_PATH "${GREET_SOURCE_DIR}" source)
 
+# refuse MESSAGE...: stops, leaving no archive of the build folder when run
+# by cpack.
+macro(refuse)
+  if(COMMAND greet_remove_archives)
+    # From cpack.cmake.
+    greet_remove_archives(${CPACK_GREET_ARCHIVES} ${CPACK_GREET_SOURCE_ARCHIVE})
+  endif()
+  message(FATAL_ERROR ${ARGN})
+endmacro()
+
 if(EXISTS ${source}/.git)
   find_program(GREET_GIT git)
   if(NOT GREET_GIT)
-    message(FATAL_ERROR "${source} is a git checkout, and git, which names the files it tracks, "
-                        "is not on PATH. Install git, or package sources unpacked from the "
-                        "source archive.")
+    refuse("${source} is a git checkout, and git, which names the files it tracks, cannot be "
+           "found. Install git, or package sources unpacked from the source archive.")
   endif()
   # git refuses a checkout that another user owns (root packaging a user's
   # checkout, a container), lest its configuration run commands. Whoever
@@ -39,9 +49,9 @@ if(EXISTS ${source}/.git)
     OUTPUT_VARIABLE files
     ERROR_VARIABLE error)
   if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${source} is a git checkout, and 'git ls-files' could not name the "
-                        "files it tracks: ${error}Mend the checkout so that git can read it, "
-                        "or package sources unpacked from the source archive.")
+    refuse("${source} is a git checkout, and 'git ls-files' could not name the files it "
+           "tracks (${status}): ${error}Mend the checkout so that git can read it, or package "
+           "sources unpacked from the source archive.")
   endif()
   string(REGEX REPLACE "\n$" "" files "${files}")
   string(REPLACE "\n" ";" files "${files}")
