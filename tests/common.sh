@@ -78,18 +78,19 @@ source_files() {
     "$cmake" -D "GREET_SOURCE_DIR=$1" ${2:+-D "GREET_COPY_TO=$2"} -P "$source_dir/packaging/source-files.cmake"
 }
 
-# dated ARCHIVE STAMP DIR: every member of ARCHIVE (.tar.gz, .zip, or .deb,
-# whose control and data are read) is dated STAMP, touch -t's
+# dated ARCHIVE STAMP DIR [LABEL]: every member of ARCHIVE (.tar.gz, .zip,
+# or .deb, whose control and data are read) is dated STAMP, touch -t's
 # CCYYMMDDhhmm.SS in UTC. DIR, a new folder, takes them unpacked; both paths
-# are absolute.
+# are absolute. LABEL names the archive in a failure.
 dated() {
+    label=${4:-${1##*/}}
     if ! { mkdir "$3" && TZ=UTC0 touch -t "$2" "$3.stamp" && (cd "$3" && TZ=UTC0 "$cmake" -E tar xf "$1"); }; then
-        fail "${1##*/}: cannot unpack"
+        fail "$label: cannot unpack"
         return
     fi
     case $1 in *.deb)
-        dated "$3/control.tar.gz" "$2" "$3/control"
-        dated "$3/data.tar.gz" "$2" "$3/data"
+        dated "$3/control.tar.gz" "$2" "$3/control" "$label control.tar.gz"
+        dated "$3/data.tar.gz" "$2" "$3/data" "${1##*/} data.tar.gz"
         return
         ;;
     esac
@@ -98,7 +99,7 @@ dated() {
             printf ' %s' "$member"
         fi
     done)
-    [ -z "$odd" ] || fail "${1##*/}: members not dated $2 UTC:$odd"
+    [ -z "$odd" ] || fail "$label: members not dated $2 UTC:$odd"
 }
 
 # instrumented EXECUTABLE: it was built with a sanitizer, whose runtime it
