@@ -54,7 +54,9 @@ if(DEFINED CPACK_PACKAGE_FILES)
   return()
 endif()
 
+cmake_policy(VERSION 3.25)
 set(package ${GREET_ARCHIVE})
+get_filename_component(name ${package} NAME)
 # touch -t takes the time in this form, in the UTC that cpack.cmake sets; its
 # -d takes @SECONDS only in GNU's touch.
 string(TIMESTAMP stamp "%Y%m%d%H%M.%S" UTC)
@@ -132,19 +134,6 @@ if(package MATCHES "\\.(tar\\.gz|zip)$")
   pack(${package} ${scratch} "${members}")
 elseif(package MATCHES "\\.deb$")
   file(REMOVE_RECURSE ${scratch})
-
-if(GREET_SIGNATURE)
-  find_program(GREET_GPG NAMES gpg gpg2)
-  if(NOT GREET_GPG)
-    message(FATAL_ERROR "GREET_SIGNING_KEY asks for signatures, and gpg is not on PATH.")
-  endif()
-  execute_process(COMMAND ${GREET_GPG} --batch --yes --armor --local-user $ENV{GREET_SIGNING_KEY}
-                          --output ${GREET_SIGNATURE} --detach-sign ${package} RESULT_VARIABLE status)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "gpg could not sign ${package} with the key "
-                        "'$ENV{GREET_SIGNING_KEY}' that GREET_SIGNING_KEY names.")
-  endif()
-endif()
   file(MAKE_DIRECTORY ${scratch})
   set(cwd ${scratch})
   execute_process(COMMAND ${GREET_AR} t ${package} OUTPUT_VARIABLE ar_members
@@ -173,12 +162,12 @@ file(REMOVE_RECURSE ${scratch})
 if(GREET_SIGNATURE)
   find_program(GREET_GPG NAMES gpg gpg2)
   if(NOT GREET_GPG)
-    message(FATAL_ERROR "GREET_SIGNING_KEY asks for signatures, and gpg is not on PATH.")
+    message(FATAL_ERROR "GREET_SIGNING_KEY asks for signatures, and gpg cannot be found.")
   endif()
   execute_process(COMMAND ${GREET_GPG} --batch --yes --armor --local-user $ENV{GREET_SIGNING_KEY}
                           --output ${GREET_SIGNATURE} --detach-sign ${package} RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
-    message(FATAL_ERROR "gpg could not sign ${package} with the key "
+    message(FATAL_ERROR "gpg could not sign ${name} with the key "
                         "'$ENV{GREET_SIGNING_KEY}' that GREET_SIGNING_KEY names.")
   endif()
 endif()
