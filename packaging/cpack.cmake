@@ -14,12 +14,11 @@ endif()
 # A .zip records local times, read in UTC here whatever the time zone.
 set(ENV{TZ} UTC0)
 
-# A build folder's release is all of its archives or none. Before a run makes
-# its first archive, every archive it is to make goes, with its checksum and
-# signature; a step that fails (repack.cmake, source-files.cmake) removes all
-# of the folder's, with greet_remove_archives(). cpack makes the archives one
-# generator after another, so a generator removes its own and those of the
-# generators after it.
+# A run's archives are all made or none is left. Before the first of them is
+# made, every one goes, with its checksum and signature; a step of ours that
+# fails (repack.cmake, source-files.cmake) removes them all again with
+# greet_remove_archives(). cpack makes them one generator after another, so a
+# generator removes its own and those of the generators after it.
 function(greet_remove_archives)
   foreach(archive IN LISTS ARGN)
     set(path ${CPACK_PACKAGE_DIRECTORY}/${archive})
@@ -27,16 +26,16 @@ function(greet_remove_archives)
   endforeach()
 endfunction()
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
-  set(archives ${CPACK_GREET_SOURCE_ARCHIVE})
+  set(greet_run_archives ${CPACK_GREET_SOURCE_ARCHIVE})
 else()
-  set(archives ${CPACK_GREET_ARCHIVES})
+  set(greet_run_archives ${CPACK_GREET_ARCHIVES})
 endif()
-list(FIND archives "${CPACK_GREET_ARCHIVE_${CPACK_GENERATOR}}" first)
+list(FIND greet_run_archives "${CPACK_GREET_ARCHIVE_${CPACK_GENERATOR}}" first)
 if(first EQUAL -1)
   set(first 0)
 endif()
-list(SUBLIST archives ${first} -1 archives)
-greet_remove_archives(${archives})
+list(SUBLIST greet_run_archives ${first} -1 unmade)
+greet_remove_archives(${unmade})
 
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   # The source archive holds the files that source-files.cmake names, as

@@ -28,7 +28,7 @@
 #   cmake -D GREET_ARCHIVE=FILE -D GREET_AR=AR [-D GREET_SIGNATURE=FILE.asc] -P repack.cmake
 # so that whatever fails there (a tool, a key, a full disk), the package is
 # removed, whole or partial, before cpack copies it out, and with it every
-# archive, checksum and signature of the build folder; cpack then stops,
+# archive of the run, with its checksum and signature; cpack then stops,
 # reporting nothing of it as made.
 
 if(DEFINED CPACK_PACKAGE_FILES)
@@ -46,9 +46,9 @@ if(DEFINED CPACK_PACKAGE_FILES)
         file(REMOVE_RECURSE ${made} ${made}.repack)
       endforeach()
       # From cpack.cmake.
-      greet_remove_archives(${CPACK_GREET_ARCHIVES} ${CPACK_GREET_SOURCE_ARCHIVE})
-      message(FATAL_ERROR "Packaging failed for the reason above, so no archive of this build "
-                          "folder is left.")
+      greet_remove_archives(${greet_run_archives})
+      list(JOIN greet_run_archives ", " names)
+      message(FATAL_ERROR "Packaging failed for the reason above, so none of ${names} is left.")
     endif()
   endforeach()
   return()

@@ -20,12 +20,12 @@ if(DEFINED CPACK_GREET_SOURCE_DIR)
 endif()
 file(REAL_PATH "${GREET_SOURCE_DIR}" source)
 
-# refuse MESSAGE...: stops, leaving no archive of the build folder when run
-# by cpack.
+# refuse MESSAGE...: stops, leaving none of the run's archives when run by
+# cpack.
 macro(refuse)
   if(COMMAND greet_remove_archives)
     # From cpack.cmake.
-    greet_remove_archives(${CPACK_GREET_ARCHIVES} ${CPACK_GREET_SOURCE_ARCHIVE})
+    greet_remove_archives(${greet_run_archives})
   endif()
   message(FATAL_ERROR ${ARGN})
 endmacro()
