@@ -129,6 +129,7 @@ for build in "$@"; do
 $top/README.md $top/bin/greet.exe"
             # zipinfo's second letter of the type is x or X for a member with
             # extra fields (owners, more times), which zip -X leaves out.
+            command -v unzip >/dev/null || fail "$file: reading its members' fields needs unzip"
             extra=$(unzip -Z "$archive" | awk 'NF >= 9 && $5 ~ /^.[xX]/ { printf " %s", $NF }')
             [ -z "$extra" ] || fail "$file: members with extra fields:$extra"
             ;;
