@@ -72,10 +72,10 @@ configure_rebuild() {
     "$cmake" -S "$src" -B "$bld" "$@"
 }
 
-# source_files SOURCE_DIR [COPY_TO]: lists the files of the sources, or copies
-# them into COPY_TO, as the source archive holds them.
+# source_files SOURCE_DIR COPY_TO: copies the files of the sources into
+# COPY_TO, as the source archive holds them.
 source_files() {
-    "$cmake" -D "GREET_SOURCE_DIR=$1" ${2:+-D "GREET_COPY_TO=$2"} -P "$source_dir/packaging/source-files.cmake"
+    "$cmake" -D "GREET_SOURCE_DIR=$1" -D "GREET_COPY_TO=$2" -P "$source_dir/packaging/source-files.cmake"
 }
 
 # dated ARCHIVE STAMP DIR [LABEL]: every member of ARCHIVE (.tar.gz, .zip,
