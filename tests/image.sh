@@ -16,6 +16,15 @@ LC_ALL=C
 export LC_ALL
 case=$1
 shift
+
+# only_allowed ALLOWED IMPORTS: each of the imported names (a symbol version
+# after @ aside) is one of the ALLOWED, a list with spaces around each name.
+only_allowed() {
+    for name in $2; do
+        case $1 in *[[:space:]]"${name%%@*}"[[:space:]]*) ;; *) fail "imports $name" ;; esac
+    done
+}
+
 case $case in
 elf)
     readelf=$1 exe=$2 object=$3
@@ -31,10 +40,8 @@ elf)
         allowed=" puts fflush ferror fclose perror stdout __libc_start_main __cxa_finalize abort
             __stack_chk_fail __stack_chk_guard __gmon_start__ _ITM_deregisterTMCloneTable
             _ITM_registerTMCloneTable "
-        imports=$("$readelf" --dyn-syms -W "$exe" | awk '$7 == "UND" && $8 != "" || $8 ~ /@/ { print $8 }')
-        for name in $imports; do
-            case $allowed in *[[:space:]]"${name%%@*}"[[:space:]]*) ;; *) fail "imports $name" ;; esac
-        done
+        only_allowed "$allowed" "$("$readelf" --dyn-syms -W "$exe" |
+            awk '$7 == "UND" && $8 != "" || $8 ~ /@/ { print $8 }')"
     fi
     sections=$("$readelf" -SW "$exe") || exit 1
     case $sections in *" .comment "*) fail "carries the compilers' versions in .comment" ;; esac
@@ -67,11 +74,8 @@ pe)
         DeleteCriticalSection EnterCriticalSection GetLastError GetStartupInfoA
         InitializeCriticalSection LeaveCriticalSection SetUnhandledExceptionFilter Sleep
         TlsGetValue VirtualProtect VirtualQuery "
-    imports=$(printf '%s\n' "$headers" |
-        awk '/^The Import Tables/ { t = 1; next } /^The / { t = 0 } t && /^\t[0-9a-f]+\t/ { print $NF }')
-    for name in $imports; do
-        case $allowed in *[[:space:]]"$name"[[:space:]]*) ;; *) fail "imports $name" ;; esac
-    done
+    only_allowed "$allowed" "$(printf '%s\n' "$headers" |
+        awk '/^The Import Tables/ { t = 1; next } /^The / { t = 0 } t && /^\t[0-9a-f]+\t/ { print $NF }')"
     expect "carries a symbol table" '^[[:space:]]+symbols stripped$' "$headers"
     # Resource types are the entries of the first level: 16 is the version,
     # 24 the manifest.
