@@ -89,7 +89,8 @@ dated() {
         return
     fi
     case $1 in *.deb)
-        dated "$3/control.tar.gz" "$2" "$3/control" "$label control.tar.gz"
+        # The recursion sets label anew, so both name the .deb from $1.
+        dated "$3/control.tar.gz" "$2" "$3/control" "${1##*/} control.tar.gz"
         dated "$3/data.tar.gz" "$2" "$3/data" "${1##*/} data.tar.gz"
         return
         ;;
