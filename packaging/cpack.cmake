@@ -1,12 +1,15 @@
 # SPDX-License-Identifier: MIT
 #
-# Read by cpack before it makes each package.
+# Read by cpack before each generator makes its archive (a run of
+# `cpack -G "TGZ;DEB"` reads it twice).
 
-# The file times in an archive are the newest release's date in NEWS.md, or
-# a SOURCE_DATE_EPOCH that the user set, never the time of packaging. Being
-# in the sources themselves, it is the same in a checkout and in the source
-# archive, so a download can be rebuilt from the published sources and
-# compared byte for byte (Debian likewise dates a package by its change log).
+# The date of every file in every archive: SOURCE_DATE_EPOCH when the user
+# set it, else greet_release_epoch, midnight UTC of the newest release in
+# NEWS.md (release.cmake), never the time of packaging. Being in the sources
+# themselves, it is the same in a checkout and in the source archive, so a
+# download can be rebuilt from the published sources and compared byte for
+# byte (Debian likewise dates a package by its change log). repack.cmake
+# dates every member with it.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_GREET_RELEASE_EPOCH})
 endif()
@@ -14,28 +17,20 @@ endif()
 # A .zip records local times, read in UTC here whatever the time zone.
 set(ENV{TZ} UTC0)
 
-# A run's archives are all made or none is left. Before the first of them is
-# made, every one goes, with its checksum and signature; a step of ours that
-# fails (repack.cmake, source-files.cmake) removes them all again with
-# greet_remove_archives(). cpack makes them one generator after another, so a
-# generator removes its own and those of the generators after it.
-function(greet_remove_archives)
-  foreach(archive IN LISTS ARGN)
-    set(path ${CPACK_PACKAGE_DIRECTORY}/${archive})
-    file(REMOVE ${path} ${path}.sha256 ${path}.asc)
-  endforeach()
-endfunction()
+# A run makes each of its archives anew and leaves every other archive as
+# it was: before a generator makes its archive, the archive of the same name
+# goes, with its checksum and signature, so that none of them is left from
+# an earlier run. (after-pack.cmake removes the build's archives if a step
+# fails.)
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
-  set(greet_run_archives ${CPACK_GREET_SOURCE_ARCHIVE})
+  set(archive ${CPACK_GREET_SOURCE_ARCHIVE})
 else()
-  set(greet_run_archives ${CPACK_GREET_ARCHIVES})
+  set(archive ${CPACK_GREET_ARCHIVE_${CPACK_GENERATOR}})
 endif()
-list(FIND greet_run_archives "${CPACK_GREET_ARCHIVE_${CPACK_GENERATOR}}" first)
-if(first EQUAL -1)
-  set(first 0)
+if(archive)
+  set(path ${CPACK_PACKAGE_DIRECTORY}/${archive})
+  file(REMOVE ${path} ${path}.sha256 ${path}.asc)
 endif()
-list(SUBLIST greet_run_archives ${first} -1 unmade)
-greet_remove_archives(${unmade})
 
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   # The source archive holds the files that source-files.cmake names, as

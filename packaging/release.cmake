@@ -4,7 +4,8 @@
 # copyright line and licence text from LICENSE, the releases and their dates
 # from NEWS.md. Sets greet_copyright ("Copyright (c) YEAR HOLDERS"),
 # greet_release_date (YYYY-MM-DD) and greet_release_epoch (its midnight UTC
-# in seconds), and writes the Debian package's copyright file and change log
+# in seconds: the date of every file in every archive, set by cpack.cmake),
+# and writes the Debian package's copyright file and change log
 # into the build folder.
 
 set(licence_file ${PROJECT_SOURCE_DIR}/LICENSE)
@@ -12,11 +13,10 @@ set(news_file ${PROJECT_SOURCE_DIR}/NEWS.md)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${licence_file} ${news_file})
 
 # write_if_changed FILE TEXT: keeps the file's time when nothing changed, so
-# what is made from it is not made again.
+# what is made from it is not made again. TEXT is substituted once, as a
+# whole, so nothing in it is read as a variable.
 function(write_if_changed file text)
-  file(WRITE ${file}.new "${text}")
-  file(COPY_FILE ${file}.new ${file} ONLY_IF_DIFFERENT)
-  file(REMOVE ${file}.new)
+  file(CONFIGURE OUTPUT ${file} CONTENT "@text@" @ONLY)
 endfunction()
 
 # days_since_epoch OUT YEAR MONTH DAY: the days from 1970-01-01 to a date of

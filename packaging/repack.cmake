@@ -1,70 +1,51 @@
 # SPDX-License-Identifier: MIT
 #
-# Packs every archive that cpack made again, so that it has the same bytes
-# wherever it is made. CMake 3.25's archives do not: its .tar.gz and .zip
-# store members in the order the build machine's directory lists them and
-# record the builder's user; every archive takes directory modes from the
-# builder's umask; and a .deb's Installed-Size counts the space directories
-# take on the build machine's filesystem. Each archive is unpacked and packed
-# again with the same members, bytes and names: in byte order of name, owned
-# by root, mode 0755 for directories and programs and 0644 for the rest, all
-# dated SOURCE_DATE_EPOCH (which cpack.cmake sets); a .deb's members get mode
-# 0644, owner 0 and time 0, and its Installed-Size is counted again
-# (installed-size.cmake).
+# cmake -D GREET_ARCHIVE=FILE -D GREET_AR=AR -D GREET_EPOCH=SECONDS
+#       [-D GREET_SIGNATURE=FILE.asc] -P repack.cmake
 #
-# What retires it: CMake 4.3's CPACK_ARCHIVE_UID and CPACK_ARCHIVE_GID, which
-# default to root, do the owner; the member order, modes and Installed-Size
-# wait on CMake itself. `cmake -E tar` cannot stand in for GNU tar, as it
-# records the owner of the files it packs; so a .tar.gz or .deb needs GNU
-# tar and gzip, and a .zip Info-ZIP's zip.
+# Packs one archive that cpack made again, so that it has the same bytes
+# wherever it is made, then signs it. Run by after-pack.cmake; a failure
+# here fails the whole cpack run.
 #
-# With GREET_SIGNING_KEY set in cpack's environment, each archive also gets a
-# detached, ASCII-armoured OpenPGP signature, ARCHIVE.asc, made by
-# gpg --local-user GREET_SIGNING_KEY.
+# CMake's archives do not have the same bytes everywhere: its .tar.gz and
+# .zip store members in the order the build machine's directory lists them
+# and record the builder's user; every archive takes directory modes from
+# the builder's umask; and a .deb's Installed-Size counts the space
+# directories take on the build machine's filesystem. So each archive is
+# unpacked and packed again with the same members, bytes and names: in byte
+# order of name, owned by root, mode 0755 for directories and programs and
+# 0644 for the rest, all dated GREET_EPOCH; a .deb's members get mode 0644,
+# owner 0 and time 0, its Installed-Size is counted as dpkg-gencontrol
+# counts, and its Depends is what dpkg-shlibdeps finds. A .tar.gz or .deb
+# needs GNU tar, in its gnu format, whose headers are the same from tar 1.34
+# (Debian 12) and 1.35 (Debian 13), and gzip; a .zip Info-ZIP's zip.
+# `cmake -E tar` cannot stand in for GNU tar, as it records the owner of
+# the files it packs.
 #
-# Run by cpack (CPACK_POST_BUILD_SCRIPTS) after it made the packages and
-# before it copies them out and writes their checksums. Each package is
-# repacked and signed by this same script in a cmake of its own,
-#   cmake -D GREET_ARCHIVE=FILE -D GREET_AR=AR [-D GREET_SIGNATURE=FILE.asc] -P repack.cmake
-# so that whatever fails there (a tool, a key, a full disk), the package is
-# removed, whole or partial, before cpack copies it out, and with it every
-# archive of the run, with its checksum and signature; cpack then stops,
-# reporting nothing of it as made.
-
-if(DEFINED CPACK_PACKAGE_FILES)
-  foreach(package IN LISTS CPACK_PACKAGE_FILES)
-    get_filename_component(name ${package} NAME)
-    set(signature "")
-    if(NOT "$ENV{GREET_SIGNING_KEY}" STREQUAL "")
-      set(signature ${CPACK_PACKAGE_DIRECTORY}/${name}.asc)
-    endif()
-    execute_process(COMMAND ${CMAKE_COMMAND} -D GREET_ARCHIVE=${package} -D GREET_AR=${CPACK_GREET_AR}
-                            -D GREET_SIGNATURE=${signature} -P ${CMAKE_CURRENT_LIST_FILE}
-                    RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-      foreach(made IN LISTS CPACK_PACKAGE_FILES)
-        file(REMOVE_RECURSE ${made} ${made}.repack)
-      endforeach()
-      # From cpack.cmake.
-      greet_remove_archives(${greet_run_archives})
-      list(JOIN greet_run_archives ", " names)
-      message(FATAL_ERROR "Packaging failed for the reason above, so none of ${names} is left.")
-    endif()
-  endforeach()
-  return()
-endif()
-
+# With GREET_SIGNATURE, gpg --local-user $GREET_SIGNING_KEY writes there a
+# detached, ASCII-armoured OpenPGP signature of the archive.
 cmake_policy(VERSION 3.25)
 set(package ${GREET_ARCHIVE})
 get_filename_component(name ${package} NAME)
-# touch -t takes the time in this form, in the UTC that cpack.cmake sets; its
-# -d takes @SECONDS only in GNU's touch.
+if(NOT name MATCHES "\\.(tar\\.gz|zip|deb)$")
+  message(FATAL_ERROR "${name}: greet's archives are .tar.gz, .zip and .deb; no other is made "
+                      "the same way twice.")
+endif()
+# The date as touch -t takes it, in UTC; touch -d takes @SECONDS only in
+# GNU's touch.
+set(ENV{SOURCE_DATE_EPOCH} ${GREET_EPOCH})
 string(TIMESTAMP stamp "%Y%m%d%H%M.%S" UTC)
-include(${CMAKE_CURRENT_LIST_DIR}/installed-size.cmake)
 
-# run COMMAND...: runs a command in the current folder, stopping when it fails.
+# run COMMAND...: runs a command in the folder cwd, stopping when it fails.
 function(run)
   execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${cwd} COMMAND_ERROR_IS_FATAL ANY)
+endfunction()
+
+# lines OUT TEXT: the lines of TEXT as a list.
+function(lines out text)
+  string(REGEX REPLACE "\n$" "" text "${text}")
+  string(REPLACE "\n" ";" text "${text}")
+  set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
 # unpack ARCHIVE DIR MEMBERS: unpacks ARCHIVE into a new DIR with the modes
@@ -76,8 +57,7 @@ function(unpack archive dir members_var)
   run(${CMAKE_COMMAND} -E tar xf ${archive})
   execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${archive} OUTPUT_VARIABLE members
                   COMMAND_ERROR_IS_FATAL ANY)
-  string(REGEX REPLACE "\n$" "" members "${members}")
-  string(REPLACE "\n" ";" members "${members}")
+  lines(members "${members}")
   # An archive of several components lists their shared directories again.
   list(REMOVE_DUPLICATES members)
   list(SORT members)
@@ -92,7 +72,6 @@ function(pack archive dir members)
   list(JOIN members "\n" list)
   file(WRITE ${dir}.list "${list}\n")
   file(REMOVE ${archive})
-  set(cwd ${dir})
   if(archive MATCHES "\\.zip$")
     # -X leaves out the extra fields that record the owner and the times.
     find_program(GREET_ZIP zip)
@@ -103,7 +82,7 @@ function(pack archive dir members)
                     WORKING_DIRECTORY ${dir} COMMAND_ERROR_IS_FATAL ANY)
   else()
     execute_process(
-      COMMAND ${GREET_TAR} --create --file=- --format=ustar --owner=root:0 --group=root:0
+      COMMAND ${GREET_TAR} --create --file=- --format=gnu --owner=root:0 --group=root:0
               --no-recursion --verbatim-files-from --files-from=${dir}.list
       COMMAND ${GREET_GZIP} -9n
       WORKING_DIRECTORY ${dir} OUTPUT_FILE ${archive} COMMAND_ERROR_IS_FATAL ANY)
@@ -111,7 +90,48 @@ function(pack archive dir members)
   file(REMOVE ${dir}.list)
 endfunction()
 
-if(NOT package MATCHES "\\.zip$")
+# deb_fields CONTROL DATA_DIR MEMBERS: sets, in the Debian control file
+# CONTROL, Installed-Size to what dpkg-gencontrol counts for the MEMBERS of
+# DATA_DIR (each file's size rounded up to KiB, 1 KiB for each directory or
+# link), and Depends to the libraries that dpkg-shlibdeps finds the
+# programs among them need.
+function(deb_fields control data_dir members)
+  set(kib 0)
+  set(programs "")
+  foreach(member IN LISTS members)
+    set(path ${data_dir}/${member})
+    if(IS_DIRECTORY ${path} OR IS_SYMLINK ${path})
+      math(EXPR kib "${kib} + 1")
+    else()
+      file(SIZE ${path} size)
+      math(EXPR kib "${kib} + (${size} + 1023) / 1024")
+      if(member MATCHES "(^|/)bin/[^/]+$")
+        list(APPEND programs ${member})
+      endif()
+    endif()
+  endforeach()
+  # dpkg-shlibdeps reads debian/control, and takes the folder that holds
+  # DEBIAN for the package's root.
+  file(WRITE ${data_dir}/debian/control "")
+  file(MAKE_DIRECTORY ${data_dir}/DEBIAN)
+  execute_process(
+    COMMAND dpkg-shlibdeps -O ${programs}
+    WORKING_DIRECTORY ${data_dir}
+    RESULT_VARIABLE status
+    OUTPUT_VARIABLE substvars)
+  file(REMOVE_RECURSE ${data_dir}/debian ${data_dir}/DEBIAN)
+  if(NOT status EQUAL 0 OR NOT substvars MATCHES "shlibs:Depends=([^\n]+)")
+    message(FATAL_ERROR "dpkg-shlibdeps (package dpkg-dev) could not name the libraries that "
+                        "'${programs}' need (status ${status}).")
+  endif()
+  set(depends "${CMAKE_MATCH_1}")
+  file(READ ${control} text)
+  string(REGEX REPLACE "\nInstalled-Size: [0-9]+\n" "\nInstalled-Size: ${kib}\nDepends: ${depends}\n"
+                       text "${text}")
+  file(WRITE ${control} "${text}")
+endfunction()
+
+if(NOT name MATCHES "\\.zip$")
   # macOS and FreeBSD ship libarchive's bsdtar as tar, which has other options.
   find_program(GREET_TAR NAMES gtar tar)
   if(GREET_TAR)
@@ -129,17 +149,13 @@ if(NOT package MATCHES "\\.zip$")
 endif()
 
 set(scratch ${package}.repack)
-if(package MATCHES "\\.(tar\\.gz|zip)$")
-  unpack(${package} ${scratch} members)
-  pack(${package} ${scratch} "${members}")
-elseif(package MATCHES "\\.deb$")
+if(name MATCHES "\\.deb$")
   file(REMOVE_RECURSE ${scratch})
   file(MAKE_DIRECTORY ${scratch})
   set(cwd ${scratch})
   execute_process(COMMAND ${GREET_AR} t ${package} OUTPUT_VARIABLE ar_members
                   COMMAND_ERROR_IS_FATAL ANY)
-  string(REGEX REPLACE "\n$" "" ar_members "${ar_members}")
-  string(REPLACE "\n" ";" ar_members "${ar_members}")
+  lines(ar_members "${ar_members}")
   if(NOT ar_members MATCHES "^debian-binary;control\\.tar\\.gz;data\\.tar\\.gz$")
     message(FATAL_ERROR "${package}: members ${ar_members}; only gzip is repacked")
   endif()
@@ -147,7 +163,7 @@ elseif(package MATCHES "\\.deb$")
 
   unpack(${scratch}/data.tar.gz ${scratch}/data members)
   unpack(${scratch}/control.tar.gz ${scratch}/control control_members)
-  set_installed_size(${scratch}/control/control ${scratch}/data "${members}")
+  deb_fields(${scratch}/control/control ${scratch}/data "${members}")
   set(cwd ${scratch}/control)
   run(touch -t ${stamp} control)
   pack(${scratch}/data.tar.gz ${scratch}/data "${members}")
@@ -156,6 +172,9 @@ elseif(package MATCHES "\\.deb$")
   file(REMOVE ${package})
   set(cwd ${scratch})
   run(${GREET_AR} rcDS ${package} ${ar_members})
+else()
+  unpack(${package} ${scratch} members)
+  pack(${package} ${scratch} "${members}")
 endif()
 file(REMOVE_RECURSE ${scratch})
 

@@ -10,7 +10,8 @@
 # as the checkout it is.
 #
 # Run by cpack (CPACK_INSTALL_SCRIPTS) to fill the source archive, copying
-# into CMAKE_INSTALL_PREFIX; and by the test scripts:
+# into CMAKE_INSTALL_PREFIX (a failure here fails cpack before the archive
+# is made, and cpack.cmake has removed the old one); and by the tests:
 #   cmake -D GREET_SOURCE_DIR=DIR [-D GREET_COPY_TO=DIR] -P source-files.cmake
 # copies the files into GREET_COPY_TO, or else lists them one a line.
 cmake_policy(VERSION 3.25)
@@ -20,20 +21,10 @@ if(DEFINED CPACK_GREET_SOURCE_DIR)
 endif()
 file(REAL_PATH "${GREET_SOURCE_DIR}" source)
 
-# refuse MESSAGE...: stops, leaving none of the run's archives when run by
-# cpack.
-macro(refuse)
-  if(COMMAND greet_remove_archives)
-    # From cpack.cmake.
-    greet_remove_archives(${greet_run_archives})
-  endif()
-  message(FATAL_ERROR ${ARGN})
-endmacro()
-
 if(EXISTS ${source}/.git)
   find_program(GREET_GIT git)
   if(NOT GREET_GIT)
-    refuse("${source} is a git checkout, and git, which names the files it tracks, cannot be "
+    message(FATAL_ERROR "${source} is a git checkout, and git, which names the files it tracks, cannot be "
            "found. Install git, or package sources unpacked from the source archive.")
   endif()
   # git refuses a checkout that another user owns (root packaging a user's
@@ -49,7 +40,7 @@ if(EXISTS ${source}/.git)
     OUTPUT_VARIABLE files
     ERROR_VARIABLE error)
   if(NOT status EQUAL 0)
-    refuse("${source} is a git checkout, and 'git ls-files' could not name the files it "
+    message(FATAL_ERROR "${source} is a git checkout, and 'git ls-files' could not name the files it "
            "tracks (${status}): ${error}Mend the checkout so that git can read it, or package "
            "sources unpacked from the source archive.")
   endif()

@@ -3,11 +3,13 @@
 # Reads the built executable's headers: the machine it is for, what it links
 # and imports, how it is hardened, and what it carries besides its code.
 # greet's promise never to read the environment, files or a locale shows in
-# what it imports: the C library's calls of its own and of the start-up code,
-# and no others.
+# what it imports: its own stdio calls, and otherwise only what the same
+# toolchain's start-up code imports into BASELINE, a program that only
+# returns, built with greet's flags. Every list read must be non-empty, so
+# that a tool whose output changed fails the check rather than passing it.
 #
-# usage: image.sh elf READELF GREET OBJECT  (OBJECT: one the same compiler made)
-#        image.sh pe OBJDUMP STRINGS GREET.EXE VERSION
+# usage: image.sh elf READELF GREET BASELINE MACHINE  (MACHINE: the archives')
+#        image.sh pe OBJDUMP GREET.EXE BASELINE.EXE STRINGS VERSION
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
@@ -16,32 +18,54 @@ LC_ALL=C
 export LC_ALL
 case=$1
 shift
+own=" puts fflush ferror fclose perror stdout "
 
-# only_allowed ALLOWED IMPORTS: each of the imported names (a symbol version
-# after @ aside) is one of the ALLOWED, a list with spaces around each name.
+# only_allowed IMPORTS BASELINE_IMPORTS: each of greet's imported names (a
+# symbol version after @ aside) is one of its own calls or imported by the
+# baseline too.
 only_allowed() {
-    for name in $2; do
-        case $1 in *[[:space:]]"${name%%@*}"[[:space:]]*) ;; *) fail "imports $name" ;; esac
+    [ -n "$1" ] || fail "no imports read from greet"
+    [ -n "$2" ] || fail "no imports read from the baseline program"
+    for name in $1; do
+        case "$own $2 " in *[[:space:]]"${name%%@*}"[[:space:]]* | *[[:space:]]"${name%%@*}"@*) ;;
+        *) fail "imports $name" ;; esac
     done
+    case " $1 " in *" puts "* | *" puts@"*) ;; *) fail "puts is not among the imports read: $1" ;; esac
+}
+
+# undefined ELF: the dynamic symbols that ELF takes from libraries.
+undefined() {
+    "$readelf" --dyn-syms -W "$1" | awk '$7 == "UND" && $8 != "" { print $8 }' | tr '\n' ' '
+}
+
+# imports PE: the names in PE's import tables. Each row starts with a tab
+# and its address, and ends in the name, in binutils 2.40's layout
+# ("<tab>82d0<tab>  292  Name") and 2.44's ("<tab>00008188  <none>  0127  Name").
+imports() {
+    "$objdump" -p "$1" | awk '/^The Import Tables/ { t = 1; next } /^The / { t = 0 }
+        t && /^\t[0-9a-f]+[ \t]/ { print $NF }' | tr '\n' ' '
 }
 
 case $case in
 elf)
-    readelf=$1 exe=$2 object=$3
-    machine=$("$readelf" -h "$object" | grep -E '^ *(Class|Data|Machine):') || exit 1
-    [ "$("$readelf" -h "$exe" | grep -E '^ *(Class|Data|Machine):')" = "$machine" ] ||
-        fail "not built for the machine of the compiler's objects: $machine"
+    readelf=$1 exe=$2 baseline=$3 machine=$4
+    # readelf's name for the machine that the archives are named for.
+    case $machine in
+    x86_64) expected='ELF64 little endian Advanced Micro Devices X86-64' ;;
+    aarch64) expected='ELF64 little endian AArch64' ;;
+    s390x) expected='ELF64 big endian IBM S/390' ;;
+    *) expected="(no ELF machine known for $machine)" ;;
+    esac
+    found=$("$readelf" -h "$exe" | sed -n 's/^ *\(Class\|Data\|Machine\): *//p' |
+        sed 's/2.s complement, //' | tr '\n' ' ')
+    [ "$found" = "$expected " ] || fail "built for '$found', archives named for $machine ('$expected')"
     dynamic=$("$readelf" -dW "$exe") || exit 1
     segments=$("$readelf" -lW "$exe") || exit 1
     needed=$(printf '%s\n' "$dynamic" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
     # A sanitizer's runtime brings the C++ runtime and more along.
     if ! instrumented "$exe"; then
         [ "$needed" = "libc.so.6 " ] || fail "links more than the C library: $needed"
-        allowed=" puts fflush ferror fclose perror stdout __libc_start_main __cxa_finalize abort
-            __stack_chk_fail __stack_chk_guard __gmon_start__ _ITM_deregisterTMCloneTable
-            _ITM_registerTMCloneTable "
-        only_allowed "$allowed" "$("$readelf" --dyn-syms -W "$exe" |
-            awk '$7 == "UND" && $8 != "" || $8 ~ /@/ { print $8 }')"
+        only_allowed "$(undefined "$exe")" "$(undefined "$baseline")"
     fi
     sections=$("$readelf" -SW "$exe") || exit 1
     case $sections in *" .comment "*) fail "carries the compilers' versions in .comment" ;; esac
@@ -54,7 +78,7 @@ elf)
     fi
     ;;
 pe)
-    objdump=$1 strings=$2 exe=$3 version=$4
+    objdump=$1 exe=$2 baseline=$3 strings=$4 version=$5
     headers=$(TZ=UTC0 "$objdump" -p "$exe") || exit 1
     expect "not a PE32+ image" '^Magic[[:space:]]+020b' "$headers"
     expect "not built for x86-64" 'file format pei-x86-64' "$headers"
@@ -68,14 +92,7 @@ pe)
     [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "imports other than KERNEL32.dll and msvcrt.dll: $dlls"
     # A locale set from the environment changes nothing msvcrt writes for
     # greet, so no run shows it; the imports do.
-    allowed=" puts fflush ferror fclose perror __getmainargs __initenv __iob_func __set_app_type
-        __setusermatherr _acmdln _amsg_exit _cexit _commode _fmode _initterm _onexit abort calloc
-        exit fprintf free fwrite malloc memcpy signal strlen strncmp vfprintf __C_specific_handler
-        DeleteCriticalSection EnterCriticalSection GetLastError GetStartupInfoA
-        InitializeCriticalSection LeaveCriticalSection SetUnhandledExceptionFilter Sleep
-        TlsGetValue VirtualProtect VirtualQuery "
-    only_allowed "$allowed" "$(printf '%s\n' "$headers" |
-        awk '/^The Import Tables/ { t = 1; next } /^The / { t = 0 } t && /^\t[0-9a-f]+\t/ { print $NF }')"
+    only_allowed "$(imports "$exe")" "$(imports "$baseline")"
     expect "carries a symbol table" '^[[:space:]]+symbols stripped$' "$headers"
     # Resource types are the entries of the first level: 16 is the version,
     # 24 the manifest.
