@@ -78,29 +78,28 @@ source_files() {
     "$cmake" -D "GREET_SOURCE_DIR=$1" -D "GREET_COPY_TO=$2" -P "$source_dir/packaging/source-files.cmake"
 }
 
-# dated ARCHIVE STAMP DIR [LABEL]: every member of ARCHIVE (.tar.gz, .zip,
-# or .deb, whose control and data are read) is dated STAMP, touch -t's
-# CCYYMMDDhhmm.SS in UTC. DIR, a new folder, takes them unpacked; both paths
-# are absolute. LABEL names the archive in a failure.
+# dated ARCHIVE EPOCH [LABEL]: every member of ARCHIVE (.tar.gz, .zip, or
+# .deb, whose control and data are read), ./ included, is dated EPOCH, in
+# seconds. The dates are read as the archive records them: a tar's by GNU
+# tar, which packaging needs too, a .zip's (local time, packed in UTC) by
+# unzip. LABEL names the archive in a failure.
 dated() {
-    label=${4:-${1##*/}}
-    if ! { mkdir "$3" && TZ=UTC0 touch -t "$2" "$3.stamp" && (cd "$3" && TZ=UTC0 "$cmake" -E tar xf "$1"); }; then
-        fail "$label: cannot unpack"
-        return
-    fi
-    case $1 in *.deb)
-        # The recursion sets label anew, so both name the .deb from $1.
-        dated "$3/control.tar.gz" "$2" "$3/control" "${1##*/} control.tar.gz"
-        dated "$3/data.tar.gz" "$2" "$3/data" "${1##*/} data.tar.gz"
-        return
-        ;;
+    label=${3:-${1##*/}}
+    gnu_tar=$(command -v gtar || command -v tar)
+    case $1 in
+    *.deb) "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
+        dates=$({ dpkg-deb --ctrl-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf - &&
+            dpkg-deb --fsys-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf -; } | awk '{ print $4 "T" $5, $6 }')
+        stamp=$(date -u -d "@$2" +%Y-%m-%dT%H:%M:%S) ;;
+    *.zip) dates=$(unzip -Z -T "$1" | awk 'NF >= 9 { print $7, $NF }')
+        stamp=$(date -u -d "@$2" +%Y%m%d.%H%M%S) ;;
+    *) "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
+        dates=$("$gnu_tar" --full-time --utc -tvzf "$1" | awk '{ print $4 "T" $5, $6 }')
+        stamp=$(date -u -d "@$2" +%Y-%m-%dT%H:%M:%S) ;;
     esac
-    odd=$("$cmake" -E tar tf "$1" | while IFS= read -r member; do
-        if [ -n "$(find "$3/$member" -prune -newer "$3.stamp")$(find "$3.stamp" -newer "$3/$member")" ]; then
-            printf ' %s' "$member"
-        fi
-    done)
-    [ -z "$odd" ] || fail "$label: members not dated $2 UTC:$odd"
+    [ -n "$dates" ] || fail "$label: no member dates read"
+    odd=$(printf '%s\n' "$dates" | grep -v "^$stamp " | cut -d ' ' -f 2 | tr '\n' ' ')
+    [ -z "$odd" ] || fail "$label: members not dated $stamp UTC: $odd"
 }
 
 # instrumented EXECUTABLE: it was built with a sanitizer, whose runtime it

@@ -64,12 +64,8 @@ tar_members() {
 
 for build in "$@"; do
     load_settings "$build"
-    if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
-        stamp=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M.%S)
-    else
-        stamp=$(sed -n 's/^## [^ ]* (\([0-9]*\)-\([0-9]*\)-\([0-9]*\))$/\1\2\30000.00/p' \
-            "$source_dir/NEWS.md" | head -n 1)
-    fi
+    epoch=${SOURCE_DATE_EPOCH:-$(date -u -d "$(sed -n 's/^## [^ ]* (\([0-9-]*\))$/\1/p' \
+        "$source_dir/NEWS.md" | head -n 1)" +%s)}
     for archive in $archives; do
         [ -f "$build/$archive" ] || fail "$build: cpack made no $archive"
     done
@@ -80,13 +76,14 @@ for build in "$@"; do
         names="$names $file"
         (cd "$build" && sha256sum --quiet --strict -c "$file.sha256") || fail "$file: checksum does not verify"
         if [ -f "$archive.asc" ]; then
+            [ "$(head -n 1 "$archive.asc")" = "-----BEGIN PGP SIGNATURE-----" ] ||
+                fail "$file.asc is not an ASCII-armoured signature"
             gpg --batch --verify "$archive.asc" "$archive" 2>"$tmp/gpg" ||
                 fail "$file.asc does not verify:" "$(cat "$tmp/gpg")"
         elif [ -n "${GREET_SIGNING_KEY:-}" ]; then
             fail "$file: no signature $file.asc"
         fi
-        case $archive in /*) ;; *) archive=$PWD/$archive ;; esac
-        dated "$archive" "$stamp" "$tmp/$file"
+        dated "$archive" "$epoch"
         case $file in
         "$source_archive")
             listing=$(members "$archive")

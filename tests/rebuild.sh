@@ -1,25 +1,30 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Checks that the same sources always give the same bytes: a clean build of
-# a copy of the sources gives the executable's bytes, and two packagings of
-# two copies, apart in path, file dates, umask, time zone and locale, give
-# the same archives, dated a user's SOURCE_DATE_EPOCH; and a packaging that
-# fails (a compressor, a signing key) leaves no archive behind. Each copy is
-# configured as the build under test.
+# Checks the way from sources to release: a clean build of a copy of the
+# sources gives the executable's bytes (reproducible); two packagings of two
+# copies, apart in path, file dates, umask, time zone and locale, give the
+# same archives, dated a user's SOURCE_DATE_EPOCH, in any order of the
+# generators, and a packaging that fails (a compressor, dpkg-shlibdeps, a
+# signing key) leaves no archive behind (archives); the files that make the
+# sources (sources); the install's modes and man page (install). Each copy
+# is configured as the build under test.
 #
-# usage: rebuild.sh reproducible|archives CONFIG BUILD_DIR GREET
+# usage: rebuild.sh reproducible|archives|sources|install CONFIG BUILD_DIR GREET
 # CONFIG is the configuration under test, empty for a build without one.
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
 case=$1 config=$2 build=$3 exe=$4
 load_settings "$build"
-if [ "$source_dir" = "$(cd "$build" && pwd -P)" ]; then
-    skip "an in-source build cannot be copied apart from its sources"
-fi
-if instrumented "$exe"; then
-    skip "a sanitizer records the source file's path in the executable, so a copy elsewhere differs"
-fi
+case $case in reproducible | archives)
+    if [ "$source_dir" = "$(cd "$build" && pwd -P)" ]; then
+        skip "an in-source build cannot be copied apart from its sources"
+    fi
+    if instrumented "$exe"; then
+        skip "a sanitizer records the source file's path in the executable, so a copy elsewhere differs"
+    fi
+    ;;
+esac
 tmp=$(mktemp -d) || exit 1
 on_exit
 
@@ -59,7 +64,7 @@ archives)
     }
     # refused DIR CAUSE: cpack failed in DIR/build, said CAUSE, and left
     # there no archive, checksum or signature, whole or partial, of this run
-    # or an earlier one.
+    # or an earlier one, and the source archive as it was.
     refused() {
         if (cd "$1/build" && "$cpack" ${config:+-C "$config"} >"$1/log" 2>&1); then
             fail "cpack made archives although it could not repack or sign them"
@@ -70,6 +75,14 @@ archives)
                 [ ! -e "$1/build/$file" ] || fail "a failed cpack left $file behind"
             done
         done
+        [ ! -e "$1/source.sha256" ] || (cd "$1/build" && sha256sum --quiet -c ../source.sha256) ||
+            fail "a failed binary run touched the source archive"
+    }
+    # in_cpack DIR ARG...: runs cpack in DIR/build, as configured.
+    in_cpack() {
+        dir=$1
+        shift
+        (cd "$dir/build" && "$cpack" ${config:+-C "$config"} "$@" >>"$dir/log" 2>&1) || fail "cpack $* failed"
     }
     # The packaging refuses a tar that is not GNU tar.
     tar=$(command -v gtar || command -v tar)
@@ -87,15 +100,34 @@ archives)
     for archive in $archives; do
         [ -f "$tmp/a/build/$archive" ] || fail "cpack made no $archive"
         cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs between two packagings"
-        dated "$tmp/a/build/$archive" 200109090146.40 "$tmp/dated-$archive"
+        dated "$tmp/a/build/$archive" "$SOURCE_DATE_EPOCH"
     done
-    # A compressor that fails halfway through.
-    mkdir "$tmp/failing"
-    for tool in gzip zip; do
-        printf '#!/bin/sh\nhead -c 10\necho "%s: planted failure" >&2\nexit 1\n' "$tool" >"$tmp/failing/$tool"
+    # Each run replaces the archives it makes, whatever its generators and
+    # their order, and a binary run leaves the source archive.
+    in_cpack "$tmp/a" --config CPackSourceConfig.cmake
+    (cd "$tmp/a/build" && sha256sum "$source_archive" >../source.sha256)
+    reversed=$(echo "$generators" | awk '{ for (i = NF; i > 0; i--) printf "%s%s", $i, (i > 1 ? ";" : "") }')
+    in_cpack "$tmp/a" -G "$reversed"
+    for generator in $generators; do
+        in_cpack "$tmp/a" -G "$generator"
     done
-    chmod +x "$tmp/failing/gzip" "$tmp/failing/zip"
+    for archive in $archives; do
+        cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs after cpack -G"
+        (cd "$tmp/a/build" && sha256sum --quiet -c "$archive.sha256") || fail "$archive: no checksum after cpack -G"
+    done
+    (cd "$tmp/a/build" && sha256sum --quiet -c ../source.sha256) || fail "a binary run touched the source archive"
+    # A compressor that fails halfway through, and dpkg-shlibdeps failing.
+    mkdir "$tmp/failing" "$tmp/shlibdeps"
+    for tool in failing/gzip failing/zip shlibdeps/dpkg-shlibdeps; do
+        printf '#!/bin/sh\nhead -c 10\necho "%s: planted failure" >&2\nexit 1\n' "$tool" >"$tmp/$tool"
+        chmod +x "$tmp/$tool"
+    done
     PATH=$tmp/failing:$PATH refused "$tmp/a" "planted failure"
+    case " $generators " in *" DEB "*)
+        in_cpack "$tmp/a"
+        PATH=$tmp/shlibdeps:$PATH refused "$tmp/a" "dpkg-shlibdeps"
+        ;;
+    esac
     # A signing key that gpg does not have, after a good packaging.
     if command -v gpg >/dev/null; then
         (cd "$tmp/a/build" && "$cpack" ${config:+-C "$config"} >/dev/null) || fail "cpack failed"
@@ -105,8 +137,59 @@ archives)
         skip "a failed signature needs gpg (package gnupg); the rest passed"
     fi
     ;;
+sources)
+    command -v git >/dev/null || skip "needs git"
+    # list DIR: the files source-files.cmake names in DIR, one a line.
+    list() {
+        "$cmake" -D "GREET_SOURCE_DIR=$1" -P "$source_dir/packaging/source-files.cmake"
+    }
+    git clone -q "$source_dir" "$tmp/checkout" || exit 1
+    git -C "$tmp/checkout" ls-files | grep -v -x README.md | sort >"$tmp/expected"
+    rm "$tmp/checkout/README.md"
+    : >"$tmp/checkout/untracked"
+    # A checkout that another user owns, which git refuses unless told.
+    [ "$(id -u)" -ne 0 ] || chown -R 1234:1234 "$tmp/checkout"
+    list "$tmp/checkout" >"$tmp/listed" 2>&1
+    cmp -s "$tmp/expected" "$tmp/listed" || fail "a checkout's files are not those git tracks and the tree holds:" \
+        "$(diff "$tmp/expected" "$tmp/listed")"
+    mkdir "$tmp/bin"
+    printf '#!/bin/sh\necho "git: planted failure" >&2\nexit 128\n' >"$tmp/bin/git"
+    chmod +x "$tmp/bin/git"
+    if PATH=$tmp/bin:$PATH list "$tmp/checkout" >"$tmp/listed" 2>&1; then
+        fail "listed a checkout that git could not read"
+    fi
+    grep -q "planted failure" "$tmp/listed" || fail "did not say why git failed: $(cat "$tmp/listed")"
+    # Sources without git: every file, but those of any .git and of builds.
+    rm -rf "$tmp/checkout/.git"
+    mkdir -p "$tmp/checkout/sub/.git" "$tmp/checkout/build"
+    : >"$tmp/checkout/sub/.git/config"
+    : >"$tmp/checkout/build/CMakeCache.txt"
+    (cd "$tmp/checkout" && find . ! -type d | sed 's|^\./||' | grep -v -e '\.git/' -e '^build/' | sort) >"$tmp/expected"
+    list "$tmp/checkout" >"$tmp/listed" 2>&1
+    cmp -s "$tmp/expected" "$tmp/listed" || fail "unpacked sources' files:" "$(diff "$tmp/expected" "$tmp/listed")"
+    ;;
+install)
+    # Directories of mode 0755 under umask 077, the whole install with
+    # DESTDIR and one component, and a man page that renders cleanly.
+    for component in "" program; do
+        dest=$tmp/dest$component
+        if ! (umask 077 && DESTDIR=$dest "$cmake" --install "$build" --prefix /usr ${config:+--config "$config"} \
+            ${component:+--component "$component"}) >"$tmp/log" 2>&1; then
+            fail "install ${component:-of everything} failed: $(cat "$tmp/log")"
+        fi
+        [ -n "$(find "$dest" -name 'greet*' -type f -perm -u+x)" ] || fail "install ${component:-of everything}: no greet"
+        odd=$(find "$dest" -type d ! -perm 755)
+        [ -z "$odd" ] || fail "install ${component:-of everything}: directories not of mode 0755: $odd"
+    done
+    page=$tmp/dest/usr/share/man/man1/greet.1.gz
+    if [ -f "$page" ]; then
+        command -v man >/dev/null || skip "the man page's check needs man (package man-db); the rest passed"
+        warnings=$(man --warnings -l "$page" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "the man page does not render cleanly: $warnings"
+    fi
+    ;;
 *)
-    echo "usage: rebuild.sh reproducible|archives CONFIG BUILD_DIR GREET" >&2
+    echo "usage: rebuild.sh reproducible|archives|sources|install CONFIG BUILD_DIR GREET" >&2
     exit 2
     ;;
 esac
