@@ -14,7 +14,8 @@
 #include <string>
 #include <sys/stat.h>
 
-namespace {
+namespace
+{
 
 // Single-threaded (-s), so the sets need no lock.
 std::set<std::string> files;
@@ -46,10 +47,7 @@ int open(const char *path, fuse_file_info * /*unused*/)
     return files.count(path) != 0 ? 0 : -ENOENT;
 }
 
-int truncate(const char * /*unused*/, off_t /*unused*/, fuse_file_info * /*unused*/)
-{
-    return 0;
-}
+int truncate(const char * /*unused*/, off_t /*unused*/, fuse_file_info * /*unused*/) { return 0; }
 
 int write(const char *path, const char * /*unused*/, size_t size, off_t /*unused*/,
           fuse_file_info * /*unused*/)

@@ -91,7 +91,7 @@ dated() {
         dates=$({ dpkg-deb --ctrl-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf - &&
             dpkg-deb --fsys-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf -; } | awk '{ print $4 "T" $5, $6 }')
         stamp=$(date -u -d "@$2" +%Y-%m-%dT%H:%M:%S) ;;
-    *.zip) dates=$(unzip -Z -T "$1" | awk 'NF >= 9 { print $7, $NF }')
+    *.zip) dates=$(unzip -Z -T "$1" | awk '$1 ~ /^[-dl][-r][-w][-xsS]/ { print $7, $NF }')
         stamp=$(date -u -d "@$2" +%Y%m%d.%H%M%S) ;;
     *) "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
         dates=$("$gnu_tar" --full-time --utc -tvzf "$1" | awk '{ print $4 "T" $5, $6 }')

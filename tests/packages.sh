@@ -109,7 +109,7 @@ for build in "$@"; do
             # As dpkg-gencontrol counts: each file's size rounded up to KiB,
             # and 1 KiB for each directory or link.
             kib=$(printf '%s\n' "$listing" |
-                awk '/^[dl]/ { n += 1; next } { n += int(($3 + 1023) / 1024) } END { print n }')
+                awk '$4 == "./" { next } /^[dl]/ { n += 1; next } { n += int(($3 + 1023) / 1024) } END { print n }')
             size=$(dpkg-deb -f "$archive" Installed-Size)
             [ "$size" = "$kib" ] || fail "$file: Installed-Size is $size, its files take $kib KiB"
             arch=${file##*_}
