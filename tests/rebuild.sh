@@ -128,11 +128,27 @@ archives)
         PATH=$tmp/shlibdeps:$PATH refused "$tmp/a" "dpkg-shlibdeps"
         ;;
     esac
-    # A signing key that gpg does not have, after a good packaging.
+    # After a good signed packaging: a failure takes the signatures too, a
+    # key that gpg does not have fails, and a run without a key leaves none.
     if command -v gpg >/dev/null; then
-        (cd "$tmp/a/build" && "$cpack" ${config:+-C "$config"} >/dev/null) || fail "cpack failed"
-        mkdir -m 700 "$tmp/gnupg"
-        GNUPGHOME=$tmp/gnupg GREET_SIGNING_KEY=nobody@example.invalid refused "$tmp/a" "gpg could not sign"
+        GNUPGHOME=$tmp/gnupg
+        export GNUPGHOME
+        mkdir -m 700 "$GNUPGHOME"
+        gpg --batch --quiet --passphrase '' --quick-gen-key 'greet test <test@example.invalid>' ed25519 sign never 2>/dev/null ||
+            fail "gpg could not make a key"
+        GREET_SIGNING_KEY=test@example.invalid in_cpack "$tmp/a"
+        for archive in $archives; do
+            [ -f "$tmp/a/build/$archive.asc" ] || fail "a signed run made no $archive.asc"
+        done
+        GREET_SIGNING_KEY=test@example.invalid PATH=$tmp/failing:$PATH refused "$tmp/a" "planted failure"
+        GREET_SIGNING_KEY=test@example.invalid in_cpack "$tmp/a"
+        GREET_SIGNING_KEY=nobody@example.invalid refused "$tmp/a" "gpg could not sign"
+        GREET_SIGNING_KEY=test@example.invalid in_cpack "$tmp/a"
+        in_cpack "$tmp/a"
+        for archive in $archives; do
+            [ ! -e "$tmp/a/build/$archive.asc" ] || fail "an unsigned run left $archive.asc"
+        done
+        gpgconf --kill gpg-agent 2>/dev/null
     elif passed; then
         skip "a failed signature needs gpg (package gnupg); the rest passed"
     fi
