@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Cross-builds greet.exe for 64-bit Windows with Debian's mingw-w64 toolchain
 # (package g++-mingw-w64-x86-64), which links against msvcrt.dll. Tests run
-# the executable under Wine (package wine64).
+# the executable under Wine (packages wine and wine64).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -16,9 +16,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Debian installs the 64-bit loader outside PATH.
+# Debian 12 and 13 install the 64-bit loader outside PATH; later releases
+# put wine64 on PATH.
 find_program(WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
-find_program(WINE64 NAMES wine64)
+find_program(WINE64 NAMES wine64 wine)
 if(WINE64)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE64})
 endif()
