@@ -31,8 +31,10 @@ if(NOT name MATCHES "\\.(tar\\.gz|zip|deb)$")
   message(FATAL_ERROR "${name}: greet's archives are .tar.gz, .zip and .deb; no other is made "
                       "the same way twice.")
 endif()
-# The date as touch -t takes it, in UTC; touch -d takes @SECONDS only in
-# GNU's touch.
+# Every member's date: GREET_EPOCH, which after-pack.cmake passes from the
+# SOURCE_DATE_EPOCH that cpack.cmake set, written as touch -t takes it, in
+# UTC (touch -d takes @SECONDS only in GNU's touch). string(TIMESTAMP)
+# gives the time of SOURCE_DATE_EPOCH where it is set, not the current one.
 set(ENV{SOURCE_DATE_EPOCH} ${GREET_EPOCH})
 string(TIMESTAMP stamp "%Y%m%d%H%M.%S" UTC)
 
