@@ -12,18 +12,23 @@
 # run leaves no part of a release, whatever its generators and their order.
 
 # The archives that this run of cpack has made, kept across its generators
-# in a global property, and those it makes by default.
+# in a global property, these among them, and those it makes by default.
+set(names "")
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+  get_filename_component(name ${package} NAME)
+  list(APPEND names ${name})
+endforeach()
+set_property(GLOBAL APPEND PROPERTY GREET_RUN_ARCHIVES ${names})
 get_property(made GLOBAL PROPERTY GREET_RUN_ARCHIVES)
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   list(APPEND made ${CPACK_GREET_SOURCE_ARCHIVE})
 else()
   list(APPEND made ${CPACK_GREET_ARCHIVES})
 endif()
+list(REMOVE_DUPLICATES made)
+
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   get_filename_component(name ${package} NAME)
-  list(APPEND made ${name})
-  list(REMOVE_DUPLICATES made)
-  set_property(GLOBAL APPEND PROPERTY GREET_RUN_ARCHIVES ${name})
   set(signature "")
   if(NOT "$ENV{GREET_SIGNING_KEY}" STREQUAL "")
     set(signature ${CPACK_PACKAGE_DIRECTORY}/${name}.asc)

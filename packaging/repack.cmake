@@ -20,7 +20,9 @@
 # needs GNU tar, in its gnu format, whose headers are the same from tar 1.34
 # (Debian 12) and 1.35 (Debian 13), and gzip; a .zip Info-ZIP's zip.
 # `cmake -E tar` cannot stand in for GNU tar, as it records the owner of
-# the files it packs.
+# the files it packs. What retires this file: CMake 4.3's CPACK_ARCHIVE_UID
+# and CPACK_ARCHIVE_GID, which default to root, do the owner; the member
+# order, modes and Installed-Size wait on CMake itself.
 #
 # With GREET_SIGNATURE, gpg --local-user $GREET_SIGNING_KEY writes there a
 # detached, ASCII-armoured OpenPGP signature of the archive.

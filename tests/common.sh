@@ -85,17 +85,22 @@ source_files() {
 # unzip. LABEL names the archive in a failure.
 dated() {
     label=${3:-${1##*/}}
-    gnu_tar=$(command -v gtar || command -v tar)
     case $1 in
-    *.deb) "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
-        dates=$({ dpkg-deb --ctrl-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf - &&
-            dpkg-deb --fsys-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf -; } | awk '{ print $4 "T" $5, $6 }')
-        stamp=$(date -u -d "@$2" +%Y-%m-%dT%H:%M:%S) ;;
-    *.zip) dates=$(unzip -Z -T "$1" | awk '$1 ~ /^[-dl][-r][-w][-xsS]/ { print $7, $NF }')
-        stamp=$(date -u -d "@$2" +%Y%m%d.%H%M%S) ;;
-    *) "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
-        dates=$("$gnu_tar" --full-time --utc -tvzf "$1" | awk '{ print $4 "T" $5, $6 }')
-        stamp=$(date -u -d "@$2" +%Y-%m-%dT%H:%M:%S) ;;
+    *.zip)
+        dates=$(unzip -Z -T "$1" | awk '$1 ~ /^[-dl][-r][-w][-xsS]/ { print $7, $NF }')
+        stamp=$(date -u -d "@$2" +%Y%m%d.%H%M%S)
+        ;;
+    *)
+        gnu_tar=$(command -v gtar || command -v tar)
+        "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
+        case $1 in
+        *.deb) dates=$({ dpkg-deb --ctrl-tarfile "$1" && dpkg-deb --fsys-tarfile "$1"; } |
+            "$gnu_tar" --full-time --utc --ignore-zeros -tvf -) ;;
+        *) dates=$("$gnu_tar" --full-time --utc -tvzf "$1") ;;
+        esac
+        dates=$(printf '%s\n' "$dates" | awk 'NF { print $4 "T" $5, $6 }')
+        stamp=$(date -u -d "@$2" +%Y-%m-%dT%H:%M:%S)
+        ;;
     esac
     [ -n "$dates" ] || fail "$label: no member dates read"
     odd=$(printf '%s\n' "$dates" | grep -v "^$stamp " | cut -d ' ' -f 2 | tr '\n' ' ')

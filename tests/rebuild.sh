@@ -75,8 +75,12 @@ archives)
                 [ ! -e "$1/build/$file" ] || fail "a failed cpack left $file behind"
             done
         done
-        [ ! -e "$1/source.sha256" ] || (cd "$1/build" && sha256sum --quiet -c ../source.sha256) ||
-            fail "a failed binary run touched the source archive"
+        source_kept "a failed binary run"
+    }
+    # source_kept WHAT: the source archive in $tmp/a has the bytes it had
+    # before WHAT.
+    source_kept() {
+        (cd "$tmp/a/build" && sha256sum --quiet -c ../source.sha256) || fail "$1 touched the source archive"
     }
     # in_cpack DIR ARG...: runs cpack in DIR/build, as configured.
     in_cpack() {
@@ -115,7 +119,7 @@ archives)
         cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs after cpack -G"
         (cd "$tmp/a/build" && sha256sum --quiet -c "$archive.sha256") || fail "$archive: no checksum after cpack -G"
     done
-    (cd "$tmp/a/build" && sha256sum --quiet -c ../source.sha256) || fail "a binary run touched the source archive"
+    source_kept "a binary run"
     # A compressor that fails halfway through, and dpkg-shlibdeps failing.
     mkdir "$tmp/failing" "$tmp/shlibdeps"
     for tool in failing/gzip failing/zip shlibdeps/dpkg-shlibdeps; do
