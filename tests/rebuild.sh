@@ -75,7 +75,8 @@ archives)
                 [ ! -e "$1/build/$file" ] || fail "a failed cpack left $file behind"
             done
         done
-        source_kept "a failed binary run"
+        # Before the source archive is made, there is none to keep.
+        [ ! -e "$tmp/a/source.sha256" ] || source_kept "a failed binary run"
     }
     # source_kept WHAT: the source archive in $tmp/a has the bytes it had
     # before WHAT.
