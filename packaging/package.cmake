@@ -1,17 +1,7 @@
 # SPDX-License-Identifier: MIT
 #
 # What greet installs and how cpack packs it, included by CMakeLists.txt.
-# A release, from cpack to signed archives, goes through these files in
-# order (HACKING.md walks it):
-#   package.cmake       at configure time: what is installed, the archives'
-#                       names and generators, the release date
-#   cpack.cmake         cpack, before each generator: the date, the time
-#                       zone, what the archive holds; removes its old copy
-#   source-files.cmake  cpack, for the source archive: the files git tracks
-#   after-pack.cmake    cpack, after each generator: repack.cmake for every
-#                       package, and removal of the run's archives if it fails
-#   repack.cmake        one archive packed again with fixed order, owners,
-#                       modes and dates, its .deb fields, and its signature
+# HACKING.md walks a release through the files of this folder.
 
 # release.cmake writes the contact into the Debian copyright file and change
 # log, so it is set first.
@@ -76,20 +66,12 @@ install(CODE [[
   endforeach()]] ALL_COMPONENTS)
 
 set(CPACK_PACKAGE_VENDOR "The greet authors")
-set(CPACK_PACKAGE_DESCRIPTION
-    "greet writes two fixed lines to standard output, a greeting and a
-numbered line, each ending in the Hangul name mo-rae-dal. The name is
-written as its six bytes in code page 949, the Korean Windows code page,
-and reads as Hangul where the terminal decodes that code page. A write
-that fails is reported on standard error with exit status 1.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 
 # Each archive names the system and machine it is for, so that a release's
-# archives can sit side by side: greet-VERSION-linux-x86_64.tar.gz,
-# greet-VERSION-linux-aarch64.tar.gz, greet-VERSION-windows-x86_64.zip. The
-# .deb keeps Debian's own greet_VERSION_ARCH.deb. The tests check the
-# executable's machine against greet_machine.
+# archives can sit side by side; the .deb keeps Debian's own name. The
+# tests name them literally, as README.md does.
 string(TOLOWER "${CMAKE_SYSTEM_NAME}" system)
 set(greet_machine ${CMAKE_SYSTEM_PROCESSOR})
 if(greet_machine MATCHES "^(AMD64|amd64|x64)$")
@@ -98,28 +80,19 @@ elseif(greet_machine MATCHES "^(ARM64|arm64)$")
   set(greet_machine aarch64)
 endif()
 set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${system}-${greet_machine})
-set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION})
-# The source archive holds what source-files.cmake copies, not the whole
-# source folder.
-set(CPACK_SOURCE_INSTALLED_DIRECTORIES "")
-# The one place that names the archives, CPACK_GREET_ARCHIVE_<GENERATOR>
-# and the source archive, for cpack.cmake and the tests.
-set(CPACK_GREET_ARCHIVE_TGZ ${CPACK_PACKAGE_FILE_NAME}.tar.gz)
-set(CPACK_GREET_ARCHIVE_ZIP ${CPACK_PACKAGE_FILE_NAME}.zip)
-set(CPACK_GREET_SOURCE_ARCHIVE ${CPACK_SOURCE_PACKAGE_FILE_NAME}.tar.gz)
 if(WIN32)
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GREET_ARCHIVES ${CPACK_PACKAGE_FILE_NAME}.zip)
 else()
-  set(CPACK_GENERATOR TGZ)
+  set(CPACK_GREET_ARCHIVES ${CPACK_PACKAGE_FILE_NAME}.tar.gz)
 endif()
+set(CPACK_COMPONENTS_ALL program notes)
 
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
-  # repack.cmake asks dpkg-shlibdeps for the libc dependency, and for that
-  # dpkg must know the target's C library: natively it does; on a cross
-  # build it needs Debian's multiarch package of it (libc6:arm64 after
-  # dpkg --add-architecture arm64). Elsewhere (Fedora, Arch) there is no
-  # dpkg, and no .deb.
+  # dpkg-shlibdeps names the libc the package depends on, and for that dpkg
+  # must know the target's C library: natively it does; on a cross build it
+  # needs Debian's multiarch package of it. Elsewhere (Fedora, Arch) there
+  # is no dpkg, and no .deb.
   find_program(DPKG_ARCHITECTURE dpkg-architecture)
   set(deb_arch "")
   if(DPKG_ARCHITECTURE AND CMAKE_LIBRARY_ARCHITECTURE)
@@ -135,26 +108,28 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   if(NOT DPKG_ARCHITECTURE)
     message(STATUS "No .deb: dpkg-architecture (package dpkg-dev) is not installed")
   elseif(NOT deb_arch)
-    message(STATUS "No .deb: dpkg names no Debian architecture for the compiler's target")
+    message(WARNING "No .deb: dpkg names no Debian architecture for the compiler's target")
   elseif(NOT libc_known EQUAL 0)
-    message(STATUS "No .deb: dpkg does not know libc6:${deb_arch} (dpkg --add-architecture "
-                   "${deb_arch}, then apt-get install libc6:${deb_arch})")
+    message(WARNING "No .deb: dpkg does not know libc6:${deb_arch} (dpkg --add-architecture "
+                    "${deb_arch}, then apt-get install libc6:${deb_arch})")
   else()
-    list(APPEND CPACK_GENERATOR DEB)
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${deb_arch})
-    set(CPACK_DEBIAN_FILE_NAME ${PROJECT_NAME}_${PROJECT_VERSION}_${deb_arch}.deb)
-    set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-    set(CPACK_GREET_ARCHIVE_DEB ${CPACK_DEBIAN_FILE_NAME})
+    set(CPACK_GREET_DEB_ARCH ${deb_arch})
+    list(APPEND CPACK_GREET_ARCHIVES ${PROJECT_NAME}_${PROJECT_VERSION}_${deb_arch}.deb)
+    list(APPEND CPACK_COMPONENTS_ALL debian)
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/control.in debian/control @ONLY)
   endif()
 endif()
-# The archives of a cpack run with the default generators.
-set(CPACK_GREET_ARCHIVES "")
-foreach(generator IN LISTS CPACK_GENERATOR)
-  list(APPEND CPACK_GREET_ARCHIVES ${CPACK_GREET_ARCHIVE_${generator}})
-endforeach()
 
+# cpack runs packaging/pack.cmake through its External generator, which
+# installs the components into a staging folder and copies out, with their
+# checksums, the archives that the script names. HACKING.md walks it.
+set(CPACK_GENERATOR External)
+set(CPACK_SOURCE_GENERATOR External)
+set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/pack.cmake)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack.cmake)
-set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/after-pack.cmake)
+set(CPACK_SOURCE_INSTALLED_DIRECTORIES "")
 set(CPACK_GREET_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_GREET_BINARY_DIR ${PROJECT_BINARY_DIR})
+set(CPACK_GREET_SOURCE_ARCHIVE ${CPACK_SOURCE_PACKAGE_FILE_NAME}.tar.gz)
 set(CPACK_GREET_RELEASE_EPOCH ${greet_release_epoch})
-set(CPACK_GREET_AR ${CMAKE_AR})

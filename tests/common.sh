@@ -43,11 +43,11 @@ on_exit() {
 }
 
 # load_settings BUILD_DIR: sets version, source_dir, cmake, ctest, cpack,
-# generators, archives, source_archive, toolchain and rebuild_args, the sh
-# words that configure a rebuild, from what CMake wrote into BUILD_DIR.
+# archives, source_archive, toolchain and rebuild_args, the sh words that
+# configure a rebuild, from what CMake wrote into BUILD_DIR.
 load_settings() {
     # shellcheck disable=SC2034 # for the scripts that load them
-    version='' source_dir='' cmake='' ctest='' cpack='' generators='' archives='' source_archive=''
+    version='' source_dir='' cmake='' ctest='' cpack='' archives='' source_archive=''
     toolchain='' rebuild_args=''
     if [ ! -f "$1/build-settings.sh" ]; then
         printf '%s: not a build folder configured with tests\n' "$1" >&2
@@ -79,7 +79,7 @@ source_files() {
 }
 
 # dated ARCHIVE EPOCH [LABEL]: every member of ARCHIVE (.tar.gz, .zip, or
-# .deb, whose control and data are read), ./ included, is dated EPOCH, in
+# .deb: its ar members, control and data), ./ included, is dated EPOCH, in
 # seconds. The dates are read as the archive records them: a tar's by GNU
 # tar, which packaging needs too, a .zip's (local time, packed in UTC) by
 # unzip. LABEL names the archive in a failure.
@@ -94,8 +94,13 @@ dated() {
         gnu_tar=$(command -v gtar || command -v tar)
         "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
         case $1 in
-        *.deb) dates=$({ dpkg-deb --ctrl-tarfile "$1" && dpkg-deb --fsys-tarfile "$1"; } |
-            "$gnu_tar" --full-time --utc --ignore-zeros -tvf -) ;;
+        *.deb)
+            dates=$(dpkg-deb --ctrl-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf -
+                dpkg-deb --fsys-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf -)
+            ar_date=$(date -u -d "@$2" '+%b %-d %H:%M %Y')
+            odd=$(TZ=UTC0 ar tv "$1" | awk -v d="$ar_date" '$4 " " $5 " " $6 " " $7 != d { print $NF }')
+            [ -z "$odd" ] || fail "$label: ar members not dated $ar_date UTC: $odd"
+            ;;
         *) dates=$("$gnu_tar" --full-time --utc -tvzf "$1") ;;
         esac
         dates=$(printf '%s\n' "$dates" | awk 'NF { print $4 "T" $5, $6 }')

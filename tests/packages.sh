@@ -1,15 +1,13 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Checks the release archives that cpack made in the given build folders:
-# that every archive the build promises is there, under a name no other
-# archive has; that its checksum file and its signature, if any, verify;
-# that it holds exactly the expected files (the source archive: the files
-# git tracks, or in sources without git those of the folder), each once, in
-# name order, owned by root with modes 0755 or 0644, dated SOURCE_DATE_EPOCH
-# when set, else midnight UTC of the newest release in NEWS.md; a .zip's
-# members with no extra fields; and, for a .deb, its control fields, its
-# Installed-Size and lintian's verdict. Archives are read with CMake's own
-# tar, whatever tar is on PATH.
+# Checks the release archives that cpack made in the given build folders,
+# named literally as README.md names them: for each build, by what its
+# greet is for, and the source archive in the first. Each must be there,
+# its checksum and signature, if any, verify, and it holds exactly the
+# expected files, each once, in name order, owned by root with modes 0755
+# or 0644, dated SOURCE_DATE_EPOCH when set, else midnight UTC of the
+# newest release in NEWS.md; a .zip's members with no extra fields; a
+# .deb's fields as Debian's tools read them, and lintian's silence.
 #
 # usage: packages.sh BUILD_DIR...   (after cpack in each, in the same
 #        environment: with GREET_SIGNING_KEY set, every archive is signed)
@@ -21,6 +19,7 @@ export LC_ALL
 tmp=$(mktemp -d) || exit 1
 on_exit
 names=
+sources=
 
 # members TAR: one line a member, "MODE OWNER/GROUP SIZE NAME".
 members() {
@@ -30,7 +29,7 @@ members() {
 # holds ARCHIVE NAMES EXPECTED: the member NAMES, one a line, directories
 # and a leading ./ left out, are exactly EXPECTED.
 holds() {
-    listed=$(printf '%s\n' "$2" | grep -v '/$' | sed 's|^\./||' | sort | tr '\n' ' ')
+    listed=$(printf '%s\n' "$2" | grep -v -e '/$' -e '^$' | sed 's|^\./||' | sort | tr '\n' ' ')
     [ "$listed" = "$3 " ] || fail "$1 holds: $listed; expected: $3"
 }
 
@@ -66,13 +65,26 @@ for build in "$@"; do
     load_settings "$build"
     epoch=${SOURCE_DATE_EPOCH:-$(date -u -d "$(sed -n 's/^## [^ ]* (\([0-9-]*\))$/\1/p' \
         "$source_dir/NEWS.md" | head -n 1)" +%s)}
-    for archive in $archives; do
-        [ -f "$build/$archive" ] || fail "$build: cpack made no $archive"
-    done
-    for file in $archives $source_archive; do
+    if [ -f "$build/greet.exe" ]; then
+        expected=greet-$version-windows-x86_64.zip
+    else
+        case $(readelf -h "$build/greet" | sed -n 's/^ *Machine: *//p') in
+        'Advanced Micro Devices X86-64') machine=x86_64 arch=amd64 ;;
+        AArch64) machine=aarch64 arch=arm64 ;;
+        'IBM S/390') machine=s390x arch=s390x ;;
+        *) machine=unknown arch=unknown ;;
+        esac
+        expected=greet-$version-linux-$machine.tar.gz
+        # A Debian machine makes the .deb too.
+        if command -v dpkg >/dev/null; then expected="$expected greet_${version}_$arch.deb"; fi
+    fi
+    if [ -z "$sources" ]; then
+        sources=greet-$version.tar.gz
+        expected="$expected $sources"
+    fi
+    for file in $expected; do
         archive=$build/$file
-        [ -f "$archive" ] || continue
-        case " $names " in *" $file "*) fail "two archives are named $file" ;; esac
+        [ -f "$archive" ] || { fail "$build: cpack made no $file" && continue; }
         names="$names $file"
         (cd "$build" && sha256sum --quiet --strict -c "$file.sha256") || fail "$file: checksum does not verify"
         if [ -f "$archive.asc" ]; then
@@ -85,7 +97,7 @@ for build in "$@"; do
         fi
         dated "$archive" "$epoch"
         case $file in
-        "$source_archive")
+        "$sources")
             listing=$(members "$archive")
             tar_members "$file" "$listing"
             holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4 | sed "s|^${file%.tar.gz}/||")" \
@@ -106,17 +118,25 @@ for build in "$@"; do
             tar_members "$file" "$listing"
             holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4)" \
                 "usr/bin/greet $doc/README.md $doc/changelog.gz $doc/copyright usr/share/man/man1/greet.1.gz"
-            # As dpkg-gencontrol counts: each file's size rounded up to KiB,
-            # and 1 KiB for each directory or link.
-            kib=$(printf '%s\n' "$listing" |
-                awk '$4 == "./" { next } /^[dl]/ { n += 1; next } { n += int(($3 + 1023) / 1024) } END { print n }')
-            size=$(dpkg-deb -f "$archive" Installed-Size)
-            [ "$size" = "$kib" ] || fail "$file: Installed-Size is $size, its files take $kib KiB"
-            arch=${file##*_}
-            [ "$(dpkg-deb -f "$archive" Architecture).deb" = "$arch" ] || fail "$file: Architecture is not ${arch%.deb}"
+            # Installed-Size as dpkg-gencontrol counts the files unpacked.
+            dpkg-deb -x "$archive" "$tmp/root" && mkdir -p "$tmp/debian" || fail "$file: cannot unpack"
+            printf 'Source: greet\nMaintainer: x\n\nPackage: greet\nArchitecture: any\nDescription: x\n' >"$tmp/debian/control"
+            printf 'greet (%s) unstable; urgency=medium\n\n  * x\n\n -- x <x@example.org>  %s\n' "$version" \
+                'Thu, 01 Jan 1970 00:00:00 +0000' >"$tmp/debian/changelog"
+            counted=$(cd "$tmp" && DEB_HOST_ARCH=$arch dpkg-gencontrol -P"$tmp/root" -O | sed -n 's/^Installed-Size: //p')
+            rm -rf "$tmp/root"
+            [ -n "$counted" ] && [ "$(dpkg-deb -f "$archive" Installed-Size)" = "$counted" ] ||
+                fail "$file: Installed-Size is not $counted, as dpkg-gencontrol counts"
+            fields=$(dpkg-deb -f "$archive" Package Architecture Maintainer Section Priority)
+            [ "$fields" = "Package: greet
+Architecture: $arch
+Maintainer: greet maintainers <maintainers@users.noreply.c-seed-45fc0ef8.example>
+Section: utils
+Priority: optional" ] || fail "$file: fields: $fields"
             dpkg-deb -f "$archive" Depends | grep -q '^libc6 (>= ' || fail "$file: no libc6 dependency"
-            dpkg-deb -f "$archive" Maintainer | grep -q . || fail "$file: no maintainer"
-            lintian --pedantic -I --fail-on error,warning "$archive" || fail "$file: lintian"
+            # Every tag that lintian knows, down to the pedantic ones.
+            tags=$(lintian --pedantic -I -E --color never "$archive" 2>/dev/null) || fail "$file: lintian failed"
+            [ -z "$tags" ] || fail "$file: lintian: $tags"
             ;;
         *.zip)
             top=${file%.zip}
@@ -126,8 +146,10 @@ for build in "$@"; do
 $top/README.md $top/bin/greet.exe"
             # zipinfo's second letter of the type is x or X for a member with
             # extra fields (owners, more times), which zip -X leaves out.
-            command -v unzip >/dev/null || fail "$file: reading its members' fields needs unzip"
-            extra=$(unzip -Z "$archive" | awk 'NF >= 9 && $5 ~ /^.[xX]/ { printf " %s", $NF }')
+            rows=$(unzip -Z "$archive" | awk 'NF >= 9 && $1 ~ /^[-dl]/')
+            [ "$(printf '%s\n' "$rows" | grep -c .)" = "$(printf '%s\n' "$listing" | grep -c .)" ] ||
+                fail "$file: unzip -Z lists other members than: $listing"
+            extra=$(printf '%s\n' "$rows" | awk '$5 ~ /^.[xX]/ { printf " %s", $NF }')
             [ -z "$extra" ] || fail "$file: members with extra fields:$extra"
             ;;
         esac
