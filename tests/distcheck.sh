@@ -29,8 +29,7 @@ fi
 
 tar -xzf "$archive" -C "$tmp"
 src=$tmp/$(basename "$archive" .tar.gz)
-# tar makes the top folder, which the archive does not list, under the
-# umask; the other user reads it all and writes none of it.
+# The other user reads it all and writes none of it.
 chmod -R a+rX,a-w "$src"
 
 n=0

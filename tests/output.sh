@@ -163,7 +163,7 @@ close-error)
     # close, as NFS or SMB may when the server is gone.
     # Only what the machine lacks skips; a filesystem that cannot mount fails.
     [ -n "${GREET_CLOSEFAIL:-}" ] || skip "needs libfuse3 (package libfuse3-dev) when the build is configured"
-    [ -c /dev/fuse ] && (: <>/dev/fuse) 2>/dev/null || skip "needs /dev/fuse, present and open to this user"
+    { [ -c /dev/fuse ] && (: <>/dev/fuse) 2>/dev/null; } || skip "needs /dev/fuse, present and open to this user"
     [ "$(id -u)" -eq 0 ] || command -v fusermount3 >/dev/null || skip "needs fusermount3 (package fuse3)"
     mnt=$(mktemp -d "$PWD/close-error.XXXXXX") || exit 1
     "$GREET_CLOSEFAIL" "$mnt" 2>"$tmp/fs" &

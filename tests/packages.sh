@@ -39,20 +39,6 @@ in_order() {
     [ "$2" = "$(printf '%s\n' "$2" | sort -u)" ] || fail "$1: members not in name order, or one twice"
 }
 
-# source_list: the files of the sources: those git tracks and the working
-# tree holds, or, where the sources are no checkout, every file but those of
-# build folders and .git.
-source_list() {
-    if [ -e "$source_dir/.git" ]; then
-        git -C "$source_dir" -c safe.directory="$source_dir" ls-files | while IFS= read -r file; do
-            if [ -e "$source_dir/$file" ] || [ -L "$source_dir/$file" ]; then echo "$file"; fi
-        done
-    else
-        (cd "$source_dir" && find . -name .git -prune -o -exec test -f {}/CMakeCache.txt \; -prune \
-            -o ! -type d -print) | sed 's|^\./||'
-    fi
-}
-
 # tar_members ARCHIVE MEMBERS: members are in name order, owned by root,
 # each a directory or program of mode 0755 or another file of mode 0644.
 tar_members() {
@@ -100,8 +86,9 @@ for build in "$@"; do
         "$sources")
             listing=$(members "$archive")
             tar_members "$file" "$listing"
+            # The files git tracks; what the working tree lacks is the sources case's.
             holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4 | sed "s|^${file%.tar.gz}/||")" \
-                "$(source_list | sort | tr '\n' ' ' | sed 's/ $//')"
+                "$(git -C "$source_dir" -c safe.directory="$source_dir" ls-files | sort | tr '\n' ' ' | sed 's/ $//')"
             ;;
         *.tar.gz)
             top=${file%.tar.gz}
@@ -119,13 +106,14 @@ for build in "$@"; do
             holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4)" \
                 "usr/bin/greet $doc/README.md $doc/changelog.gz $doc/copyright usr/share/man/man1/greet.1.gz"
             # Installed-Size as dpkg-gencontrol counts the files unpacked.
-            dpkg-deb -x "$archive" "$tmp/root" && mkdir -p "$tmp/debian" || fail "$file: cannot unpack"
-            printf 'Source: greet\nMaintainer: x\n\nPackage: greet\nArchitecture: any\nDescription: x\n' >"$tmp/debian/control"
+            dpkg-deb -x "$archive" "$tmp/root" || fail "$file: cannot unpack"
+            printf 'Source: greet\nMaintainer: x\n\nPackage: greet\nArchitecture: any\nDescription: x\n' >"$tmp/control"
             printf 'greet (%s) unstable; urgency=medium\n\n  * x\n\n -- x <x@example.org>  %s\n' "$version" \
-                'Thu, 01 Jan 1970 00:00:00 +0000' >"$tmp/debian/changelog"
-            counted=$(cd "$tmp" && DEB_HOST_ARCH=$arch dpkg-gencontrol -P"$tmp/root" -O | sed -n 's/^Installed-Size: //p')
+                'Thu, 01 Jan 1970 00:00:00 +0000' >"$tmp/changelog"
+            counted=$(DEB_HOST_ARCH=$arch dpkg-gencontrol -c"$tmp/control" -l"$tmp/changelog" -P"$tmp/root" -O |
+                sed -n 's/^Installed-Size: //p')
             rm -rf "$tmp/root"
-            [ -n "$counted" ] && [ "$(dpkg-deb -f "$archive" Installed-Size)" = "$counted" ] ||
+            [ "$(dpkg-deb -f "$archive" Installed-Size)" = "${counted:-none}" ] ||
                 fail "$file: Installed-Size is not $counted, as dpkg-gencontrol counts"
             fields=$(dpkg-deb -f "$archive" Package Architecture Maintainer Section Priority)
             [ "$fields" = "Package: greet

@@ -74,9 +74,7 @@ archives)
         fi
         grep -q -- "$cause" "$dir/log" || fail "cpack did not say why it failed ($cause):" "$(cat "$dir/log")"
         for made in $archives; do
-            for file in "$made" "$made.sha256" "$made.asc"; do
-                [ ! -e "$dir/build/$file" ] || fail "a failed cpack $* left $file behind"
-            done
+            left=$(ls "$dir/build/$made"* 2>/dev/null) && fail "a failed cpack $* left $left"
         done
         [ ! -e "$tmp/source.sha256" ] || (cd "$dir/build" && sha256sum --quiet -c "$tmp/source.sha256") ||
             fail "a failed cpack $* touched the source archive"
@@ -100,18 +98,15 @@ archives)
     # restrictive umask, another time zone and locale.
     (umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 &&
         export TZ LC_ALL && build_copy_date=200101010000 package "$tmp/other/b") || exit 1
+    # Another generator would make other bytes: refused, changing nothing.
+    if (cd "$tmp/a/build" && "$cpack" -G TGZ >"$tmp/a/log" 2>&1); then fail "cpack -G TGZ was not refused"; fi
+    grep -q "cpack -G TGZ: greet" "$tmp/a/log" || fail "cpack -G TGZ did not say why it refused:" "$(cat "$tmp/a/log")"
     for archive in $archives; do
         cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs between two packagings"
         dated "$tmp/a/build/$archive" "$SOURCE_DATE_EPOCH"
     done
     in_cpack "$tmp/a" --config CPackSourceConfig.cmake
     (cd "$tmp/a/build" && sha256sum "$source_archive" >"$tmp/source.sha256")
-    # Another generator would make other bytes: refused, changing nothing.
-    if (cd "$tmp/a/build" && "$cpack" -G TGZ >"$tmp/a/log" 2>&1); then fail "cpack -G TGZ was not refused"; fi
-    grep -q "cpack -G TGZ: greet" "$tmp/a/log" || fail "cpack -G TGZ did not say why it refused:" "$(cat "$tmp/a/log")"
-    for archive in $archives; do
-        cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "cpack -G TGZ changed $archive"
-    done
     # After a good signed packaging, each tool failing in turn, then a key
     # that gpg does not have; a run without a key leaves no signature.
     command -v gpg >/dev/null || skip "signing needs gpg (package gnupg); the rest passed"
@@ -122,6 +117,7 @@ archives)
         fail "gpg could not make a key"
     case $archives in *.zip*) tools=zip ;; *.deb*) tools="tar gzip dpkg-shlibdeps dpkg-gencontrol dpkg-deb" ;; *) tools="tar gzip" ;; esac
     for tool in $tools gpg; do
+        # shellcheck disable=SC2016 # expanded by the planted tool
         printf '#!/bin/sh\n[ "$1" != --version ] || exec %s "$@"\necho "%s: planted failure" >&2\nexit 1\n' \
             "$(command -v "$tool")" "$tool" >"$tmp/bin/$tool"
         chmod +x "$tmp/bin/$tool"
