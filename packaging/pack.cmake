@@ -52,9 +52,8 @@ function(run)
   endif()
 endfunction()
 
-# The date of every member: SOURCE_DATE_EPOCH when the user set it, else
-# the release date from NEWS.md (release.cmake). touch -t, which the BSDs'
-# touch takes too, reads it in the time zone, as zip records it: UTC here.
+# The date rule is HACKING.md's. touch -t, which the BSDs' touch takes
+# too, reads the stamp in the time zone, as zip records times: UTC here.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_GREET_RELEASE_EPOCH})
 endif()

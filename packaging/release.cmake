@@ -4,8 +4,7 @@
 # copyright line and licence text from LICENSE, the releases and their dates
 # from NEWS.md. Sets greet_copyright ("Copyright (c) YEAR HOLDERS"),
 # greet_release_date (YYYY-MM-DD) and greet_release_epoch (its midnight UTC
-# in seconds: the date of every file in every archive, set by cpack.cmake),
-# and writes the Debian package's copyright file and change log
+# in seconds, which the date rule in HACKING.md uses), and writes the Debian package's copyright file and change log
 # into the build folder.
 
 set(licence_file ${PROJECT_SOURCE_DIR}/LICENSE)

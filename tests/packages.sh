@@ -4,10 +4,8 @@
 # named literally as README.md names them: for each build, by what its
 # greet is for, and the source archive in the first. Each must be there,
 # its checksum and signature, if any, verify, and it holds exactly the
-# expected files, each once, in name order, owned by root with modes 0755
-# or 0644, dated SOURCE_DATE_EPOCH when set, else midnight UTC of the
-# newest release in NEWS.md; a .zip's members with no extra fields; a
-# .deb's fields as Debian's tools read them, and lintian's silence.
+# expected files, each once, as the rules in HACKING.md have them; a .deb's
+# fields as Debian's tools read them, and lintian's silence.
 #
 # usage: packages.sh BUILD_DIR...   (after cpack in each, in the same
 #        environment: with GREET_SIGNING_KEY set, every archive is signed)
