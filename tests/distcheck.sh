@@ -59,10 +59,7 @@ for reference in "$@"; do
         cat "$build/distcheck.log"
         exit 1
     }
-    [ -n "$(find "$stage" -name 'greet*' -type f -perm -u+x)" ] || {
-        echo "FAIL: nothing installed in $stage"
-        exit 1
-    }
+    [ -n "$(find "$stage" -name 'greet*' -type f -perm -u+x)" ] || { echo "FAIL: nothing installed in $stage"; exit 1; }
     load_settings "$reference"
     for made in $archives; do
         cmp "$build/$made" "$reference/$made"

@@ -98,6 +98,10 @@ archives)
     # restrictive umask, another time zone and locale.
     (umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 &&
         export TZ LC_ALL && build_copy_date=200101010000 package "$tmp/other/b") || exit 1
+    # The build names every archive it made, and no other.
+    # shellcheck disable=SC2012 # archive names hold no spaces
+    made=$(cd "$tmp/a/build" && ls greet[-_]*[bpz] | tr '\n' ' ')
+    [ "$made" = "$(printf '%s\n' "$archives" | tr ' ' '\n' | sort | tr '\n' ' ')" ] || fail "cpack made $made; the build names $archives"
     # Another generator would make other bytes: refused, changing nothing.
     if (cd "$tmp/a/build" && "$cpack" -G TGZ >"$tmp/a/log" 2>&1); then fail "cpack -G TGZ was not refused"; fi
     grep -q "cpack -G TGZ: greet" "$tmp/a/log" || fail "cpack -G TGZ did not say why it refused:" "$(cat "$tmp/a/log")"
