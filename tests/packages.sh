@@ -69,6 +69,7 @@ for build in "$@"; do
     for file in $expected; do
         archive=$build/$file
         [ -f "$archive" ] || { fail "$build: cpack made no $file" && continue; }
+        grep -q "\"$file\"" "$build"/greet-*.json || fail "$file: not among the archives of cpack's last run"
         names="$names $file"
         (cd "$build" && sha256sum --quiet --strict -c "$file.sha256") || fail "$file: checksum does not verify"
         if [ -f "$archive.asc" ]; then
