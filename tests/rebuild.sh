@@ -119,7 +119,8 @@ archives)
     mkdir -m 700 "$GNUPGHOME" "$tmp/bin"
     gpg --batch --quiet --passphrase '' --quick-gen-key 'greet test <test@example.invalid>' ed25519 sign never 2>/dev/null ||
         fail "gpg could not make a key"
-    case $archives in *.zip*) tools=zip ;; *.deb*) tools="tar gzip dpkg-shlibdeps dpkg-gencontrol dpkg-deb" ;; *) tools="tar gzip" ;; esac
+    # GNU tar under the name packaging finds it by.
+    case $archives in *.zip*) tools=zip ;; *.deb*) tools="${tar##*/} gzip dpkg-shlibdeps dpkg-gencontrol dpkg-deb" ;; *) tools="${tar##*/} gzip" ;; esac
     for tool in $tools gpg; do
         # shellcheck disable=SC2016 # expanded by the planted tool
         printf '#!/bin/sh\n[ "$1" != --version ] || exec %s "$@"\necho "%s: planted failure" >&2\nexit 1\n' \
