@@ -117,8 +117,10 @@ foreach(archive IN LISTS archives)
     # package packed by dpkg-deb, owned by root and dated SOURCE_DATE_EPOCH.
     set(root ${scratch}/deb)
     tree(${root}/usr ${stage}/program ${stage}/debian)
-    file(COPY ${CPACK_GREET_BINARY_DIR}/debian/control DESTINATION ${scratch}/debian)
-    file(COPY_FILE ${CPACK_GREET_BINARY_DIR}/changelog ${scratch}/debian/changelog)
+    # Writable, as dpkg-gencontrol locks debian/control, also when the
+    # sources it came from are read-only.
+    file(COPY ${CPACK_GREET_BINARY_DIR}/debian/control ${CPACK_GREET_BINARY_DIR}/changelog
+         DESTINATION ${scratch}/debian NO_SOURCE_PERMISSIONS)
     set(arch DEB_HOST_ARCH=${CPACK_GREET_DEB_ARCH})
     # dpkg-shlibdeps knows the package's tree by its DEBIAN folder, which
     # dpkg-gencontrol would count.
