@@ -10,6 +10,12 @@ if(NOT CPACK_GENERATOR STREQUAL "External")
                       "step; run cpack without -G (HACKING.md). Nothing was changed.")
 endif()
 
+# The date of the release (HACKING.md), set before staging: strip stamps a
+# Windows image it rewrites with SOURCE_DATE_EPOCH, else with the time.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(ENV{SOURCE_DATE_EPOCH} ${CPACK_GREET_RELEASE_EPOCH})
+endif()
+
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   # The files that source-files.cmake names, rather than everything in the
   # source folder (builds, editor files).

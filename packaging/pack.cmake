@@ -52,11 +52,9 @@ function(run)
   endif()
 endfunction()
 
-# The date rule is HACKING.md's. touch -t, which the BSDs' touch takes
-# too, reads the stamp in the time zone, as zip records times: UTC here.
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(ENV{SOURCE_DATE_EPOCH} ${CPACK_GREET_RELEASE_EPOCH})
-endif()
+# The date (HACKING.md's rule) is set by cpack.cmake. touch -t, which the
+# BSDs' touch takes too, reads the stamp in the time zone, as zip records
+# times: UTC here.
 set(ENV{TZ} UTC0)
 string(TIMESTAMP stamp "%Y%m%d%H%M.%S" UTC)
 
