@@ -3,7 +3,7 @@
 # Checks the way from sources to release: a clean build of a copy of the
 # sources gives the executable's bytes (reproducible); two packagings of two
 # copies, apart in path, file dates, umask, time zone and locale, give the
-# same archives, dated a user's SOURCE_DATE_EPOCH; a -G is refused, and a
+# same archives, dated the release or a user's date; a -G is refused, and a
 # packaging that fails (any tool it runs, a signing key) leaves no archive
 # behind (archives); the files that make the
 # sources (sources); the install's modes and man page (install). Each copy
@@ -51,9 +51,8 @@ reproducible)
     ;;
 archives)
     case $archives in *.zip*) command -v zip >/dev/null || skip "the .zip needs zip (package zip)" ;; esac
-    # A user's date, which every member must carry.
-    SOURCE_DATE_EPOCH=1000000000
-    export SOURCE_DATE_EPOCH
+    # The release date, as NEWS.md's newest heading gives it.
+    release=$(date -u -d "$(sed -n 's/^## [^ ]* (\([0-9-]*\))$/\1/p' "$source_dir/NEWS.md" | head -n 1)" +%s)
     # package DIR: builds a copy of the sources in DIR and packages it.
     package() {
         build_copy "$1" || exit 1
@@ -95,9 +94,10 @@ archives)
     fi
     (umask 022 && TZ=UTC0 LC_ALL=C package "$tmp/a") || exit 1
     # The other in a longer path, its files dated years back, under a
-    # restrictive umask, another time zone and locale.
-    (umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 &&
-        export TZ LC_ALL && build_copy_date=200101010000 package "$tmp/other/b") || exit 1
+    # restrictive umask, another time zone and locale, at another time, with
+    # the release date given as a user's SOURCE_DATE_EPOCH.
+    (umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=$release && sleep 1 &&
+        export TZ LC_ALL SOURCE_DATE_EPOCH && build_copy_date=200101010000 package "$tmp/other/b") || exit 1
     # The build names every archive it made, and no other.
     # shellcheck disable=SC2012 # archive names hold no spaces
     made=$(cd "$tmp/a/build" && ls greet[-_]*[bpz] | tr '\n' ' ')
@@ -107,7 +107,7 @@ archives)
     grep -q "cpack -G TGZ: greet" "$tmp/a/log" || fail "cpack -G TGZ did not say why it refused:" "$(cat "$tmp/a/log")"
     for archive in $archives; do
         cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs between two packagings"
-        dated "$tmp/a/build/$archive" "$SOURCE_DATE_EPOCH"
+        dated "$tmp/a/build/$archive" "$release"
     done
     in_cpack "$tmp/a" --config CPackSourceConfig.cmake
     (cd "$tmp/a/build" && sha256sum "$source_archive" >"$tmp/source.sha256")
@@ -131,9 +131,10 @@ archives)
         rm "$tmp/bin/$tool"
     done
     GREET_SIGNING_KEY=nobody@example.invalid refused "$tmp/a" "gpg could not sign"
-    in_cpack "$tmp/a"
+    # Unsigned, with a user's date, which every member must carry.
+    SOURCE_DATE_EPOCH=1000000000 in_cpack "$tmp/a"
     for archive in $archives; do
-        [ -f "$tmp/a/build/$archive" ] || fail "an unsigned run made no $archive"
+        dated "$tmp/a/build/$archive" 1000000000
         [ ! -e "$tmp/a/build/$archive.asc" ] || fail "an unsigned run left $archive.asc"
     done
     gpgconf --kill gpg-agent 2>/dev/null
