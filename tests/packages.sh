@@ -106,7 +106,7 @@ for build in "$@"; do
                 "usr/bin/greet $doc/README.md $doc/changelog.gz $doc/copyright usr/share/man/man1/greet.1.gz"
             # Installed-Size as dpkg-gencontrol counts the files unpacked.
             dpkg-deb -x "$archive" "$tmp/root" || fail "$file: cannot unpack"
-            printf 'Source: greet\nMaintainer: x\n\nPackage: greet\nArchitecture: any\nDescription: x\n' >"$tmp/control"
+            printf 'Source: greet\nSection: x\nMaintainer: x <x@example.org>\n\nPackage: greet\nArchitecture: any\nDescription: x\n' >"$tmp/control"
             printf 'greet (%s) unstable; urgency=medium\n\n  * x\n\n -- x <x@example.org>  %s\n' "$version" \
                 'Thu, 01 Jan 1970 00:00:00 +0000' >"$tmp/changelog"
             counted=$(DEB_HOST_ARCH=$arch dpkg-gencontrol -c"$tmp/control" -l"$tmp/changelog" -P"$tmp/root" -O |
