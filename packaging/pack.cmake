@@ -33,21 +33,12 @@ function(fail)
   message(FATAL_ERROR "${text}\nPackaging failed, so none of ${names} is left.")
 endfunction()
 
-# run [ENV NAME=VALUE...] COMMAND...: runs a tool in the scratch folder,
-# stopping the run when it fails.
-function(run)
-  set(env "")
-  if(ARGV0 STREQUAL "ENV")
-    list(POP_FRONT ARGN)
-    while(ARGN MATCHES "^[A-Z_]+=")
-      list(POP_FRONT ARGN assignment)
-      list(APPEND env ${assignment})
-    endwhile()
-  endif()
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${env} ${ARGN} WORKING_DIRECTORY ${scratch}
-                  OUTPUT_QUIET RESULT_VARIABLE status)
+# run COMMAND...: runs a tool in the scratch folder, stopping the run when
+# it fails.
+function(run tool)
+  execute_process(COMMAND ${tool} ${ARGN} WORKING_DIRECTORY ${scratch} OUTPUT_QUIET
+                  RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
-    list(GET ARGN 0 tool)
     fail("${tool} failed (${status}).")
   endif()
 endfunction()
@@ -78,36 +69,27 @@ if(NOT tar_version MATCHES "GNU tar" AND NOT archives MATCHES "^[^;]*\\.zip$")
        "Install it as gtar (FreeBSD: pkg install gtar; macOS: brew install gnu-tar).")
 endif()
 file(CREATE_LINK ${GREET_TAR} ${scratch}/bin/tar SYMBOLIC)
+set(ENV{PATH} "${scratch}/bin:$ENV{PATH}")
 
 foreach(archive IN LISTS archives)
   set(made ${scratch}/${archive})
   string(REGEX REPLACE "\\.(tar\\.gz|zip)$" "" top ${archive})
   # The archives other than the .deb hold a folder named like them.
   if(archive STREQUAL CPACK_GREET_SOURCE_ARCHIVE)
-    tree(${scratch}/${top}/${top} ${stage})
+    tree(${scratch}/${top} ${stage})
   elseif(NOT archive MATCHES "\\.deb$")
-    tree(${scratch}/${top}/${top} ${stage}/program ${stage}/notes)
+    tree(${scratch}/${top} ${stage}/program ${stage}/notes)
   endif()
   if(archive MATCHES "\\.tar\\.gz$")
     # GNU tar's gnu format, whose headers tar 1.34 and 1.35 write alike.
-    execute_process(
-      COMMAND ${GREET_TAR} --create --format=gnu --sort=name --owner=root:0 --group=root:0 --file=- ${top}
-      COMMAND gzip -9n
-      WORKING_DIRECTORY ${scratch}/${top} OUTPUT_FILE ${made} RESULTS_VARIABLE statuses)
-    if(NOT statuses MATCHES "^0;0$")
-      fail("tar or gzip failed (${statuses}).")
-    endif()
+    string(REGEX REPLACE "\\.gz$" "" tarball ${made})
+    run(${GREET_TAR} --create --format=gnu --sort=name --owner=root:0 --group=root:0 --file=${tarball} ${top})
+    run(gzip -9n ${tarball})
   elseif(archive MATCHES "\\.zip$")
     # -X leaves out the extra fields that record the owner and the times.
-    file(GLOB_RECURSE members LIST_DIRECTORIES true RELATIVE ${scratch}/${top} ${scratch}/${top}/*)
+    file(GLOB_RECURSE members LIST_DIRECTORIES true RELATIVE ${scratch} ${scratch}/${top}/*)
     list(SORT members)
-    list(JOIN members "\n" list)
-    file(WRITE ${scratch}/zip.list "${list}\n")
-    execute_process(COMMAND zip -X -9 -q ${made} -@ INPUT_FILE ${scratch}/zip.list
-                    WORKING_DIRECTORY ${scratch}/${top} RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-      fail("zip failed (${status}).")
-    endif()
+    run(zip -X -9 -q ${made} ${top} ${members})
   else()
     # As Debian's own tools make a package: its libraries named by
     # dpkg-shlibdeps, its control file written by dpkg-gencontrol, which
@@ -119,13 +101,13 @@ foreach(archive IN LISTS archives)
     # sources it came from are read-only.
     file(COPY ${CPACK_GREET_BINARY_DIR}/debian/control ${CPACK_GREET_BINARY_DIR}/changelog
          DESTINATION ${scratch}/debian NO_SOURCE_PERMISSIONS)
-    set(arch DEB_HOST_ARCH=${CPACK_GREET_DEB_ARCH})
+    set(ENV{DEB_HOST_ARCH} ${CPACK_GREET_DEB_ARCH})
     # dpkg-shlibdeps knows the package's tree by its DEBIAN folder, which
     # dpkg-gencontrol would count.
     file(MAKE_DIRECTORY ${root}/DEBIAN)
-    run(ENV ${arch} dpkg-shlibdeps -Tdebian/substvars -e${root}/usr/bin/greet)
+    run(dpkg-shlibdeps -Tdebian/substvars -e${root}/usr/bin/greet)
     file(REMOVE_RECURSE ${root}/DEBIAN)
-    run(ENV ${arch} dpkg-gencontrol -P${root} -O${scratch}/control)
+    run(dpkg-gencontrol -P${root} -O${scratch}/control)
     file(COPY ${scratch}/control DESTINATION ${root}/DEBIAN)
     file(GLOB_RECURSE files RELATIVE ${root} ${root}/usr/*)
     set(sums "")
@@ -135,7 +117,7 @@ foreach(archive IN LISTS archives)
     endforeach()
     file(WRITE ${root}/DEBIAN/md5sums "${sums}")
     tree(${root})
-    run(ENV PATH=${scratch}/bin:$ENV{PATH} dpkg-deb --root-owner-group --build ${root} ${made})
+    run(dpkg-deb --root-owner-group --build ${root} ${made})
   endif()
 endforeach()
 

@@ -4,8 +4,8 @@
 # copyright line and licence text from LICENSE, the releases and their dates
 # from NEWS.md. Sets greet_copyright ("Copyright (c) YEAR HOLDERS"),
 # greet_release_date (YYYY-MM-DD) and greet_release_epoch (its midnight UTC
-# in seconds, which the date rule in HACKING.md uses), and writes the Debian package's copyright file and change log
-# into the build folder.
+# in seconds, which the date rule in HACKING.md uses), and writes the Debian
+# package's copyright file and change log into the build folder.
 
 set(licence_file ${PROJECT_SOURCE_DIR}/LICENSE)
 set(news_file ${PROJECT_SOURCE_DIR}/NEWS.md)
