@@ -57,6 +57,12 @@ load_settings() {
     . "$1/build-settings.sh"
 }
 
+# release_epoch: midnight UTC of the newest release heading in the loaded
+# sources' NEWS.md, in seconds.
+release_epoch() {
+    date -u -d "$(sed -n 's/^## [^ ]* (\([0-9-]*\))$/\1/p' "$source_dir/NEWS.md" | head -n 1)" +%s
+}
+
 # configure_rebuild SOURCE_DIR BUILD_DIR [ARG...]: configures SOURCE_DIR, a
 # copy of the sources, in BUILD_DIR as the loaded build was configured, then
 # with the ARGs.

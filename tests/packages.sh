@@ -47,8 +47,7 @@ tar_members() {
 
 for build in "$@"; do
     load_settings "$build"
-    epoch=${SOURCE_DATE_EPOCH:-$(date -u -d "$(sed -n 's/^## [^ ]* (\([0-9-]*\))$/\1/p' \
-        "$source_dir/NEWS.md" | head -n 1)" +%s)}
+    epoch=${SOURCE_DATE_EPOCH:-$(release_epoch)}
     if [ -f "$build/greet.exe" ]; then
         expected=greet-$version-windows-x86_64.zip
     else

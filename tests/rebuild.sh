@@ -51,8 +51,7 @@ reproducible)
     ;;
 archives)
     case $archives in *.zip*) command -v zip >/dev/null || skip "the .zip needs zip (package zip)" ;; esac
-    # The release date, as NEWS.md's newest heading gives it.
-    release=$(date -u -d "$(sed -n 's/^## [^ ]* (\([0-9-]*\))$/\1/p' "$source_dir/NEWS.md" | head -n 1)" +%s)
+    release=$(release_epoch)
     # package DIR: builds a copy of the sources in DIR and packages it.
     package() {
         build_copy "$1" || exit 1
