@@ -1,3 +1,4 @@
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 # Cross-builds greet for Linux on 64-bit Arm (Debian's arm64) with Debian's
 # cross toolchain, tested under qemu.

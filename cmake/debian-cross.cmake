@@ -1,10 +1,10 @@
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 # What the toolchain files for Linux share: Debian's cross toolchain for
 # `triple` (package g++-TRIPLE), whose C library lies under /usr/TRIPLE, and
 # qemu's user mode emulator for `qemu` (package qemu-user), which runs the
 # tests there.
 set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_C_COMPILER ${triple}-gcc)
 set(CMAKE_CXX_COMPILER ${triple}-g++)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})

@@ -1,3 +1,4 @@
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 # Cross-builds greet.exe for 64-bit Windows with Debian's mingw-w64 toolchain
 # (package g++-mingw-w64-x86-64), which links against msvcrt.dll. Tests run
@@ -6,7 +7,6 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(triple x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc)
 set(CMAKE_CXX_COMPILER ${triple}-g++)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 

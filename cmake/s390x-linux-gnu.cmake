@@ -1,3 +1,4 @@
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 # Cross-builds greet for Linux on IBM Z (Debian's s390x), a big-endian
 # machine, with Debian's cross toolchain, tested under qemu.

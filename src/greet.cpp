@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The greet authors
 // SPDX-License-Identifier: MIT
 //
 // greet: writes a fixed two-line greeting to standard output.

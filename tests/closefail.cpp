@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The greet authors
 // SPDX-License-Identifier: MIT
 //
 // closefail MOUNTPOINT: a FUSE filesystem that takes every write and fails

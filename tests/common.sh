@@ -1,6 +1,9 @@
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
+#
 # Helpers that the scripts in tests/ source: counting failures, skipping,
-# and reading a build's settings.
+# and reading a build's settings. Only POSIX sh and tools, or GNU's and the
+# BSDs' forms side by side, as .ci/bsd-userland checks.
 # shellcheck shell=sh
 
 failures=0
@@ -15,9 +18,20 @@ expect() {
     printf '%s\n' "$3" | grep -q -E -- "$2" || fail "$1 (no line matches '$2')"
 }
 
-# skip REASON: the case cannot run here; CTest counts exit status 77 as
-# skipped.
+# skip REASON: the machine lacks a tool or device that the case needs, as
+# REASON says; CTest shows exit status 77 as a skip. Under CI=true, where
+# the machine is readied to run every case, it is a failure.
 skip() {
+    if [ "${CI:-}" = true ]; then
+        printf 'FAIL: CI=true, and the case cannot run: %s\n' "$*"
+        exit 1
+    fi
+    printf 'SKIP: %s\n' "$*"
+    exit 77
+}
+
+# not_here REASON: the case does not apply to this build, wherever it runs.
+not_here() {
     printf 'SKIP: %s\n' "$*"
     exit 77
 }
@@ -42,25 +56,18 @@ on_exit() {
     trap 'exit 143' TERM
 }
 
-# load_settings BUILD_DIR: sets version, source_dir, cmake, ctest, cpack,
-# archives, source_archive, toolchain and rebuild_args, the sh words that
-# configure a rebuild, from what CMake wrote into BUILD_DIR.
+# load_settings BUILD_DIR: sets what tests/CMakeLists.txt wrote into
+# BUILD_DIR's build-settings.sh.
 load_settings() {
     # shellcheck disable=SC2034 # for the scripts that load them
-    version='' source_dir='' cmake='' ctest='' cpack='' archives='' source_archive=''
-    toolchain='' rebuild_args=''
+    version='' platform='' deb_arch='' release_epoch='' source_dir='' cmake='' cpack='' ctest='' \
+        gnu_tar='' archives='' source_archive='' toolchain='' rebuild_args=''
     if [ ! -f "$1/build-settings.sh" ]; then
         printf '%s: not a build folder configured with tests\n' "$1" >&2
         exit 2
     fi
     # shellcheck source=/dev/null # written by tests/CMakeLists.txt
     . "$1/build-settings.sh"
-}
-
-# release_epoch: midnight UTC of the newest release heading in the loaded
-# sources' NEWS.md, in seconds.
-release_epoch() {
-    date -u -d "$(sed -n 's/^## [^ ]* (\([0-9-]*\))$/\1/p' "$source_dir/NEWS.md" | head -n 1)" +%s
 }
 
 # configure_rebuild SOURCE_DIR BUILD_DIR [ARG...]: configures SOURCE_DIR, a
@@ -79,43 +86,60 @@ configure_rebuild() {
 }
 
 # source_files SOURCE_DIR COPY_TO: copies the files of the sources into
-# COPY_TO, as the source archive holds them.
+# COPY_TO, as the source archive holds them, writable.
 source_files() {
-    "$cmake" -D "GREET_SOURCE_DIR=$1" -D "GREET_COPY_TO=$2" -P "$source_dir/packaging/source-files.cmake"
+    "$cmake" -D "GREET_SOURCE_DIR=$1" -D "GREET_COPY_TO=$2" -P "$source_dir/packaging/stage-sources.cmake" &&
+        chmod -R u+w "$2"
 }
 
-# dated ARCHIVE EPOCH [LABEL]: every member of ARCHIVE (.tar.gz, .zip, or
-# .deb: its ar members, control and data), ./ included, is dated EPOCH, in
-# seconds. The dates are read as the archive records them: a tar's by GNU
-# tar, which packaging needs too, a .zip's (local time, packed in UTC) by
-# unzip. LABEL names the archive in a failure.
+# utc EPOCH FORMAT: the time EPOCH, in seconds, in UTC as FORMAT has it.
+utc() {
+    date -u -d "@$1" "+$2" 2>/dev/null || date -u -r "$1" "+$2"
+}
+
+# dated ARCHIVE EPOCH: every member of ARCHIVE (.tar.gz, .zip, or .deb: its
+# ar members, control and data), ./ included, is dated EPOCH, in seconds.
+# The dates are read as the archive records them: a tar's by GNU tar, a
+# .zip's (local time, packed in UTC) by unzip.
 dated() {
-    label=${3:-${1##*/}}
     case $1 in
     *.zip)
         dates=$(unzip -Z -T "$1" | awk '$1 ~ /^[-dl][-r][-w][-xsS]/ { print $7, $NF }')
-        stamp=$(date -u -d "@$2" +%Y%m%d.%H%M%S)
+        stamp=$(utc "$2" %Y%m%d.%H%M%S)
         ;;
     *)
-        gnu_tar=$(command -v gtar || command -v tar)
-        "$gnu_tar" --version 2>/dev/null | grep -q 'GNU tar' || fail "$label: reading dates needs GNU tar"
-        case $1 in
-        *.deb)
+        if [ "${1%.deb}" != "$1" ]; then
             dates=$(dpkg-deb --ctrl-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf -
                 dpkg-deb --fsys-tarfile "$1" | "$gnu_tar" --full-time --utc -tvf -)
-            ar_date=$(date -u -d "@$2" '+%b %-d %H:%M %Y')
+            ar_date=$(utc "$2" '%b %e %H:%M %Y' | tr -s ' ')
             odd=$(TZ=UTC0 ar tv "$1" | awk -v d="$ar_date" '$4 " " $5 " " $6 " " $7 != d { print $NF }')
-            [ -z "$odd" ] || fail "$label: ar members not dated $ar_date UTC: $odd"
-            ;;
-        *) dates=$("$gnu_tar" --full-time --utc -tvzf "$1") ;;
-        esac
+            [ -z "$odd" ] || fail "${1##*/}: ar members not dated $ar_date UTC: $odd"
+        else
+            dates=$("$gnu_tar" --full-time --utc -tvzf "$1")
+        fi
         dates=$(printf '%s\n' "$dates" | awk 'NF { print $4 "T" $5, $6 }')
-        stamp=$(date -u -d "@$2" +%Y-%m-%dT%H:%M:%S)
+        stamp=$(utc "$2" %Y-%m-%dT%H:%M:%S)
         ;;
     esac
-    [ -n "$dates" ] || fail "$label: no member dates read"
+    [ -n "$dates" ] || fail "${1##*/}: no member dates read"
     odd=$(printf '%s\n' "$dates" | grep -v "^$stamp " | cut -d ' ' -f 2 | tr '\n' ' ')
-    [ -z "$odd" ] || fail "$label: members not dated $stamp UTC: $odd"
+    [ -z "$odd" ] || fail "${1##*/}: members not dated $stamp UTC: $odd"
+}
+
+# releases DIR: the release files in DIR (archives, checksums, signatures
+# and NAME.json), one a line.
+releases() {
+    (cd "$1" && ls -d greet[-_]* 2>/dev/null)
+}
+
+# kept DIR KEPT LABEL: DIR holds exactly the release files in the folder
+# KEPT, with their bytes.
+kept() {
+    [ "$(releases "$1")" = "$(releases "$2")" ] ||
+        fail "$3 left:" "$(releases "$1")" "where there were:" "$(releases "$2")"
+    for file in $(releases "$2"); do
+        cmp -s "$1/$file" "$2/$file" || fail "$3 changed $file"
+    done
 }
 
 # instrumented EXECUTABLE: it was built with a sanitizer, whose runtime it

@@ -1,3 +1,4 @@
+// SPDX-FileCopyrightText: 2026 The greet authors
 // SPDX-License-Identifier: MIT
 //
 // console-state FILE: writes to FILE the code pages and modes of the console

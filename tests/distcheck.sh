@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 # Checks a source archive the way a distribution uses one: unpacked into a
 # read-only folder, each build is configured out of tree as a reference

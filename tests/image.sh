@@ -1,5 +1,7 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
+#
 # Reads the built executable's headers: the machine it is for, what it links
 # and imports, how it is hardened, and what it carries besides its code.
 # greet's promise never to read the environment, files or a locale shows in
@@ -9,7 +11,7 @@
 # that a tool whose output changed fails the check rather than passing it.
 #
 # usage: image.sh elf READELF GREET BASELINE MACHINE  (MACHINE: the archives')
-#        image.sh pe OBJDUMP GREET.EXE BASELINE.EXE MANIFEST VERSION
+#        image.sh pe OBJDUMP GREET.EXE BASELINE.EXE VERSION
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
@@ -56,7 +58,7 @@ elf)
     s390x) expected='ELF64 big endian IBM S/390' ;;
     *) expected="(no ELF machine known for $machine)" ;;
     esac
-    found=$("$readelf" -h "$exe" | sed -n 's/^ *\(Class\|Data\|Machine\): *//p' |
+    found=$("$readelf" -h "$exe" | sed -n -E 's/^ *(Class|Data|Machine): *//p' |
         sed 's/2.s complement, //' | tr '\n' ' ')
     [ "$found" = "$expected " ] || fail "built for '$found', archives named for $machine ('$expected')"
     dynamic=$("$readelf" -dW "$exe") || exit 1
@@ -74,11 +76,11 @@ elf)
     expect "no GNU_RELRO segment" '^ *GNU_RELRO ' "$segments"
     expect "no non-executable GNU_STACK segment" '^ *GNU_STACK( +0x[0-9a-f]+){5} +RW ' "$segments"
     if instrumented "$exe" && passed; then
-        skip "an instrumented build links its sanitizers' runtimes ($needed); its other headers passed"
+        not_here "an instrumented build links its sanitizers' runtimes ($needed); its other headers passed"
     fi
     ;;
 pe)
-    objdump=$1 exe=$2 baseline=$3 manifest=$4 version=$5
+    objdump=$1 exe=$2 baseline=$3 version=$4
     tmp=$(mktemp -d) || exit 1
     on_exit
     headers=$(TZ=UTC0 "$objdump" -p "$exe") || exit 1
@@ -97,15 +99,19 @@ pe)
     only_allowed "$(imports "$exe")" "$(imports "$baseline")"
     expect "carries a symbol table" '^[[:space:]]+symbols stripped$' "$headers"
     # What Windows reads of the resources: the manifest only as type 24
-    # (RT_MANIFEST), ID 1, and the version's fixed numbers and strings.
-    if ! command -v wrestool >/dev/null || ! command -v exiftool >/dev/null; then
-        passed && skip "greet.exe's resources are read by wrestool (package icoutils) and exiftool" \
-            "(package libimage-exiftool-perl); its other headers passed"
-        exit 1
-    fi
+    # (RT_MANIFEST), ID 1, its elements by their namespaces, and the
+    # version's fixed numbers and strings.
+    for tool in wrestool:icoutils exiftool:libimage-exiftool-perl xmllint:libxml2-utils; do
+        command -v "${tool%:*}" >/dev/null || skip "greet.exe's resources are read by ${tool%:*} (package ${tool#*:})"
+    done
     wrestool -x --raw --type=24 --name=1 "$exe" >"$tmp/manifest"
-    cmp -s "$tmp/manifest" "$manifest" || fail "resource 24/1 is not the bytes of $manifest"
-    grep -q 'requestedExecutionLevel level="asInvoker"' "$tmp/manifest" || fail "the manifest does not ask to run as invoker"
+    read_manifest() {
+        xmllint --xpath "string(//*[local-name()='$1' and namespace-uri()='urn:schemas-microsoft-com:$2']/@$3)" "$tmp/manifest"
+    }
+    [ "$(read_manifest requestedExecutionLevel asm.v3 level)" = asInvoker ] || fail "the manifest does not ask to run as invoker"
+    # Windows 10 and 11, which share one ID.
+    [ "$(read_manifest supportedOS compatibility.v1 Id)" = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" ] ||
+        fail "the manifest does not name Windows 10 and 11 as supported"
     if grep -q activeCodePage "$tmp/manifest"; then fail "the manifest sets a code page"; fi
     versions=$(exiftool -s -s -s -FileVersionNumber -ProductVersionNumber -FileVersion -ProductVersion "$exe" | tr '\n' ' ')
     [ "$versions" = "$version.0 $version.0 $version $version " ] ||

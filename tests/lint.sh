@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
-# The format and lint checks, with the settings in .clang-format and
-# .clang-tidy: clang-format, clang-tidy (on BUILD_DIR's compile commands),
-# cppcheck, and shellcheck on every script git tracks.
+# The format, lint and licence checks, with the settings in .clang-format
+# and .clang-tidy: clang-format, clang-tidy (on BUILD_DIR's compile
+# commands), cppcheck, shellcheck on every script git tracks, and reuse.
 #
 # usage: tests/lint.sh BUILD_DIR
 set -euo pipefail
@@ -21,4 +22,5 @@ mapfile -t scripts < <(git ls-files | while read -r file; do
 done)
 [ ${#scripts[@]} -gt 0 ] || { echo "no scripts found to check" >&2; exit 1; }
 shellcheck -x "${scripts[@]}"
+reuse lint
 echo "format and lint: clean (${#sources[@]} sources, ${#scripts[@]} scripts)"

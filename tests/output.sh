@@ -1,19 +1,24 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
+#
 # Runs greet the way a shell would and checks every byte it writes and its
-# exit status.
+# exit status, and that README.md and the man page say what it writes.
 #
 # usage: output.sh CASE NEWLINE COMMAND...
 #   CASE     arguments | stdin | locale | stdout-full | stdout-closed | sigpipe
 #            | one-write | close-error (GREET_CLOSEFAIL: the closefail
 #            filesystem, when built) | console (Wine: COMMAND is WINE GREET.EXE)
+#            | documented
 #   NEWLINE  lf or crlf, the newline the target's C runtime writes
-#   COMMAND  greet, preceded by the emulator that runs it, if any
+#   COMMAND  greet, preceded by the emulator that runs it, if any; or
+#            "missing EMULATOR" where the build found none
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
 case=$1 newline=$2
 shift 2
+[ "$1" != missing ] || skip "needs $2 to run the built program"
 
 tmp=$(mktemp -d) || exit 1
 out=$tmp/out err=$tmp/err
@@ -194,6 +199,26 @@ ${exe##*/} & console-state.exe $tmp/after\"" /dev/null >"$out" 2>"$err"
     if ! cmp -s "$tmp/before" "$tmp/after"; then
         fail "greet.exe changed its console from: $(cat "$tmp/before") to: $(cat "$tmp/after")"
     fi
+    ;;
+documented)
+    # Each line as README.md shows it, in text (decoded by iconv) and in
+    # bytes, and as the man page shows it, the name as NAME; the count.
+    "$@" >"$out" 2>"$err"
+    check_greeting "greet" $?
+    docs=$(dirname "$0")/..
+    count=$(wc -c <"$out" | tr -d ' ')
+    grep -q "output is $count bytes" "$docs/README.md" || fail "README.md does not say the output is $count bytes"
+    [ "$newline" = crlf ] || grep -q "exactly $count bytes" "$docs/doc/greet.1.in" ||
+        fail "the man page does not say the output is $count bytes"
+    tr -d '\r' <"$out" >"$tmp/lines"
+    while IFS= read -r line; do
+        text=$(printf '%s' "$line" | iconv -f CP949 -t UTF-8)
+        grep -q -x -F "    $text" "$docs/README.md" || fail "README.md does not show the line $text"
+        bytes=$(printf '%s' "$line" | od -An -tx1 | tr a-f A-F | tr -s ' \n' '  ' | sed 's/^ //; s/ $//')
+        grep -q -F "\`$bytes\`" "$docs/README.md" || fail "README.md does not give the bytes $bytes"
+        grep -q -x -F "$(printf '%s\n' "$text" | sed 's/모래달/\\fINAME\\fP/')" "$docs/doc/greet.1.in" ||
+            fail "the man page does not show the line $text"
+    done <"$tmp/lines"
     ;;
 *)
     echo "usage: output.sh CASE lf|crlf COMMAND..." >&2

@@ -1,0 +1,49 @@
+#!/bin/sh
+# SPDX-FileCopyrightText: 2026 The greet authors
+# SPDX-License-Identifier: MIT
+#
+# cmake --install under umask 077, with DESTDIR, of everything and of the
+# program component: exactly the files a user is promised, none of the
+# .deb's own, in directories of mode 0755, and a man page that renders
+# cleanly.
+#
+# usage: install.sh CONFIG BUILD_DIR GREET
+set -u
+# shellcheck source=tests/common.sh
+. "$(dirname "$0")/common.sh"
+config=$1 build=$2
+load_settings "$build"
+tmp=$(mktemp -d) || exit 1
+on_exit
+
+doc=usr/share/doc/greet
+case $platform in
+windows-*)
+    set -- all "usr/COPYING.MinGW-w64-runtime.txt usr/LICENSE.txt usr/NEWS.md usr/README.md usr/bin/greet.exe" \
+        program "usr/README.md usr/bin/greet.exe"
+    ;;
+*)
+    set -- all "usr/bin/greet $doc/LICENSE $doc/NEWS.md $doc/README.md usr/share/man/man1/greet.1.gz" \
+        program "usr/bin/greet $doc/README.md usr/share/man/man1/greet.1.gz"
+    ;;
+esac
+while [ $# -gt 0 ]; do
+    component=$1 expected=$2 dest=$tmp/$1
+    shift 2
+    [ "$component" = all ] && only='' || only=$component
+    if ! (umask 077 && DESTDIR=$dest "$cmake" --install "$build" --prefix /usr ${config:+--config "$config"} \
+        ${only:+--component "$only"}) >"$tmp/log" 2>&1; then
+        fail "install of $component failed: $(cat "$tmp/log")"
+    fi
+    files=$(cd "$dest" && find . ! -type d | sed 's|^\./||' | sort | tr '\n' ' ')
+    [ "$files" = "$expected " ] || fail "install of $component gave: $files"
+    odd=$(find "$dest" -type d ! -perm 755)
+    [ -z "$odd" ] || fail "install of $component: directories not of mode 0755: $odd"
+done
+page=$tmp/all/usr/share/man/man1/greet.1.gz
+if [ -f "$page" ]; then
+    command -v mandoc >/dev/null || skip "the man page's check needs mandoc (package mandoc)"
+    mandoc -T lint -W warning "$page" || fail "mandoc finds fault with the man page"
+fi
+
+passed
