@@ -69,7 +69,7 @@ reproducible)
     ;;
 archives)
     [ -n "$gnu_tar" ] || skip "packaging needs GNU tar, as gtar or tar, when the build is configured"
-    case $archives in *.zip*) { command -v zip && command -v unzip; } >/dev/null || skip "the .zip needs zip and unzip" ;; esac
+    case $archives in *.zip*) { command -v zip && command -v unzip; } >/dev/null || skip "the .zip needs zip and unzip (packages zip and unzip)" ;; esac
     (umask 022 && TZ=UTC0 && export TZ && build_copy "$tmp/a" && in_cpack "$tmp/a") || exit 1
     # The other in a longer path, its files dated years back, under a
     # restrictive umask, another time zone and locale, a second later, with

@@ -15,6 +15,7 @@ set -u
 . "$(dirname "$0")/common.sh"
 load_settings "$2"
 command -v git >/dev/null || skip "needs git (package git)"
+[ -n "$gnu_tar" ] || skip "packaging needs GNU tar, as gtar or tar, when the build is configured"
 tmp=$(mktemp -d) || exit 1
 on_exit
 src=$tmp/src
