@@ -56,10 +56,10 @@ refused() {
     cause=$1
     shift
     if (cd "$tmp/a/build" && "$cpack" ${config:+-C "$config"} "$@" >"$tmp/a/log" 2>&1); then
-        fail "cpack $* made archives although it could not make or sign them"
+        fail "cpack${*:+ $*} made archives although it could not make or sign them"
     fi
     grep -q -- "$cause" "$tmp/a/log" || fail "cpack did not say why it failed ($cause):" "$(cat "$tmp/a/log")"
-    kept "$tmp/a/build" "$tmp/kept" "a failed cpack $*"
+    kept "$tmp/a/build" "$tmp/kept" "a failed cpack${*:+ $*}"
 }
 
 case $case in
