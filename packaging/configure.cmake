@@ -18,36 +18,34 @@ elseif(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
   message(FATAL_ERROR "NEWS.md's newest release is ${CMAKE_MATCH_1} and CMakeLists.txt's version "
                       "${PROJECT_VERSION}: a release gives both the same version.")
 endif()
-set(year ${CMAKE_MATCH_2})
+set(greet_release_date ${CMAKE_MATCH_2}-${CMAKE_MATCH_3}-${CMAKE_MATCH_4})
+set(y ${CMAKE_MATCH_2})
 set(month ${CMAKE_MATCH_3})
 set(day ${CMAKE_MATCH_4})
 set(items "\n${CMAKE_MATCH_5}")
-set(greet_release_date ${year}-${month}-${day})
 # Midnight UTC of that day in seconds, the date rule's (HACKING.md): the
 # days since 1970, counted from 1 March so that a leap day ends its year.
-set(y ${year})
 math(EXPR m "${month} + 9")
 if(month GREATER 2)
   math(EXPR m "${month} - 3")
 else()
-  math(EXPR y "${year} - 1")
+  math(EXPR y "${y} - 1")
 endif()
 math(EXPR yoe "${y} % 400")
 math(EXPR days "${y} / 400 * 146097 + ${yoe} * 365 + ${yoe} / 4 - ${yoe} / 100 + (153 * ${m} + 2) / 5 + ${day} - 1 - 719468")
 math(EXPR greet_release_epoch "${days} * 86400")
-set(names Thu Fri Sat Sun Mon Tue Wed)
-math(EXPR m "${days} % 7")
-list(GET names ${m} weekday)
-set(names Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
-math(EXPR m "${month} - 1")
-list(GET names ${m} m)
+# string(TIMESTAMP) formats SOURCE_DATE_EPOCH, in English whatever the locale.
+set(user_date "$ENV{SOURCE_DATE_EPOCH}")
+set(ENV{SOURCE_DATE_EPOCH} ${greet_release_epoch})
+string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+set(ENV{SOURCE_DATE_EPOCH} "${user_date}")
 string(REGEX REPLACE "\n+$" "" items "${items}")
 string(REPLACE "\n  " "\n    " items "${items}")
 string(REPLACE "\n- " "\n  * " items "${items}")
 # Written only when they change, so that what is made of them is not made
 # again; each text is substituted once, as a whole.
 set(text "${PROJECT_NAME} (${PROJECT_VERSION}) unstable; urgency=medium\n${items}\n
- -- ${CPACK_PACKAGE_CONTACT}  ${weekday}, ${day} ${m} ${year} 00:00:00 +0000\n")
+ -- ${CPACK_PACKAGE_CONTACT}  ${date}\n")
 file(CONFIGURE OUTPUT changelog CONTENT "@text@" @ONLY)
 
 # The copyright line, then the licence's text, indented as Debian's format

@@ -60,7 +60,7 @@ on_exit() {
 # BUILD_DIR's build-settings.sh.
 load_settings() {
     # shellcheck disable=SC2034 # for the scripts that load them
-    version='' platform='' deb_arch='' release_epoch='' source_dir='' cmake='' cpack='' ctest='' \
+    version='' platform='' deb_arch='' release_epoch='' release_date='' source_dir='' cmake='' cpack='' ctest='' \
         gnu_tar='' archives='' source_archive='' toolchain='' rebuild_args=''
     if [ ! -f "$1/build-settings.sh" ]; then
         printf '%s: not a build folder configured with tests\n' "$1" >&2

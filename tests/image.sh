@@ -95,7 +95,8 @@ pe)
     dlls=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort | tr '\n' ' ')
     [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "imports other than KERNEL32.dll and msvcrt.dll: $dlls"
     # A locale set from the environment changes nothing msvcrt writes for
-    # greet, so no run shows it; the imports do.
+    # greet, so no run shows it, nor does a console's code page or mode that
+    # greet.exe set under Wine; the imports do.
     only_allowed "$(imports "$exe")" "$(imports "$baseline")"
     expect "carries a symbol table" '^[[:space:]]+symbols stripped$' "$headers"
     # What Windows reads of the resources: the manifest only as type 24

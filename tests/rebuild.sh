@@ -2,19 +2,19 @@
 # SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 #
-# Copies of the sources, built and packed apart, give the same bytes: a
-# clean rebuild the executable's (reproducible); two packagings apart in
+# The archives case. Copies of the sources, built and packed apart, give
+# the same bytes: a clean rebuild the executable's; two packagings apart in
 # path, file dates, umask, time zone, locale and time the same archives,
-# dated the release or a user's date, and a run that fails anywhere leaves
-# none of its kind's files and the other kind's as they were (archives).
-# Each copy is configured as the build under test.
+# dated the release or a user's date. A run that fails anywhere leaves none
+# of its kind's files and the other kind's as they were. Each copy is
+# configured as the build under test.
 #
-# usage: rebuild.sh reproducible|archives CONFIG BUILD_DIR GREET
+# usage: rebuild.sh CONFIG BUILD_DIR GREET
 # CONFIG is the configuration under test, empty for a build without one.
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
-case=$1 config=$2 build=$3 exe=$4
+config=$1 build=$2 exe=$3
 load_settings "$build"
 if [ "$source_dir" = "$(cd "$build" && pwd -P)" ]; then
     not_here "an in-source build cannot be copied apart from its sources"
@@ -43,11 +43,8 @@ build_copy() {
 in_cpack() {
     dir=$1
     shift
-    (cd "$dir/build" && "$cpack" ${config:+-C "$config"} "$@" >>"$dir/log" 2>&1) || {
-        fail "cpack $* failed:"
-        cat "$dir/log"
-        exit 1
-    }
+    (cd "$dir/build" && "$cpack" ${config:+-C "$config"} "$@" >>"$dir/log" 2>&1) ||
+        { fail "cpack $* failed:" "$(cat "$dir/log")" && exit 1; }
 }
 
 # refused CAUSE [ARG...]: cpack with the ARGs failed in $tmp/a/build, said
@@ -55,83 +52,73 @@ in_cpack() {
 refused() {
     cause=$1
     shift
-    if (cd "$tmp/a/build" && "$cpack" ${config:+-C "$config"} "$@" >"$tmp/a/log" 2>&1); then
+    (cd "$tmp/a/build" && "$cpack" ${config:+-C "$config"} "$@" >"$tmp/a/log" 2>&1) &&
         fail "cpack${*:+ $*} made archives although it could not make or sign them"
-    fi
     grep -q -- "$cause" "$tmp/a/log" || fail "cpack did not say why it failed ($cause):" "$(cat "$tmp/a/log")"
     kept "$tmp/a/build" "$tmp/kept" "a failed cpack${*:+ $*}"
 }
 
-case $case in
-reproducible)
-    build_copy "$tmp/a" || exit 1
-    cmp "$exe" "$tmp/a/build/${exe#"$build"/}" || fail "a second clean build gave different bytes"
-    ;;
-archives)
-    [ -n "$gnu_tar" ] || skip "packaging needs GNU tar, as gtar or tar, when the build is configured"
-    case $archives in *.zip*) { command -v zip && command -v unzip; } >/dev/null || skip "the .zip needs zip and unzip (packages zip and unzip)" ;; esac
-    (umask 022 && TZ=UTC0 && export TZ && build_copy "$tmp/a" && in_cpack "$tmp/a") || exit 1
-    # The other in a longer path, its files dated years back, under a
-    # restrictive umask, another time zone and locale, a second later, with
-    # the release date given as a user's SOURCE_DATE_EPOCH.
-    (umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=$release_epoch && sleep 1 &&
-        export TZ LC_ALL SOURCE_DATE_EPOCH && build_copy_date=200101010000 build_copy "$tmp/other/b" &&
-        in_cpack "$tmp/other/b") || exit 1
-    # A run leaves its archives and NAME.json, each with its checksum.
-    json=greet-$version-$platform.json
-    expected=$(for file in $archives $json; do printf '%s\n%s.sha256\n' "$file" "$file"; done | sort)
-    [ "$(releases "$tmp/a/build")" = "$expected" ] || fail "cpack left:" "$(releases "$tmp/a/build")"
-    for archive in $archives $json; do
-        cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs between two packagings"
-    done
-    for archive in $archives; do dated "$tmp/a/build/$archive" "$release_epoch"; done
-    # Another generator would make other bytes: refused, changing nothing.
-    mkdir "$tmp/kept" && cp "$tmp/a/build"/greet[-_]* "$tmp/kept/"
-    refused "cpack -G TGZ: greet" -G TGZ
-    # A failed binary run leaves the source archive alone.
-    in_cpack "$tmp/a" --config CPackSourceConfig.cmake
-    rm -f "$tmp/kept"/* && cp "$tmp/a/build/greet-$version".* "$tmp/kept/"
-    command -v gpg >/dev/null || skip "signing needs gpg (package gnupg)"
-    GNUPGHOME=$tmp/gnupg
-    export GNUPGHOME
-    mkdir -m 700 "$GNUPGHOME" "$tmp/bin"
-    gpg --batch --quiet --passphrase '' --quick-gen-key 'greet test <test@example.invalid>' ed25519 sign never 2>/dev/null ||
-        fail "gpg could not make a key"
-    # After a good signed run, each tool failing in turn, gpg at the last
-    # signature, after a good one where there are two.
-    case $archives in *.zip*) tools=zip ;; *.deb*) tools="tar gzip dpkg-shlibdeps dpkg-gencontrol dpkg-deb" ;; *) tools="tar gzip" ;; esac
-    real_gpg=$(command -v gpg) signatures=0
-    for archive in $archives; do signatures=$((signatures + 1)); done
-    for tool in $tools gpg; do
-        GREET_SIGNING_KEY=test@example.invalid in_cpack "$tmp/a"
-        # shellcheck disable=SC2016 # expanded by the planted tool
-        printf '#!/bin/sh\n[ "$1" != --version ] || exec %s "$@"\n' "$(command -v "$tool")" >"$tmp/bin/$tool"
-        if [ "$tool" = gpg ]; then
-            # shellcheck disable=SC2016
-            printf 'echo x >>"%s"\n[ $(wc -l <"%s") -eq %s ] || exec %s "$@"\n' "$tmp/signed" "$tmp/signed" \
-                "$signatures" "$real_gpg" >>"$tmp/bin/gpg"
-        fi
-        printf 'echo "%s: planted failure" >&2\nexit 1\n' "$tool" >>"$tmp/bin/$tool"
-        chmod +x "$tmp/bin/$tool"
-        # The build runs GNU tar as configured, not from PATH.
-        [ "$tool" != tar ] || "$cmake" "-DGREET_TAR=$tmp/bin/tar" "$tmp/a/build" >/dev/null
-        GREET_SIGNING_KEY=test@example.invalid PATH=$tmp/bin:$PATH refused "$tool: planted failure"
-        [ "$tool" != tar ] || "$cmake" "-DGREET_TAR=$gnu_tar" "$tmp/a/build" >/dev/null
-        rm "$tmp/bin/$tool"
-    done
-    GREET_SIGNING_KEY=nobody@example.invalid refused "gpg could not sign"
-    # Unsigned, with a user's date, which every member must carry.
-    SOURCE_DATE_EPOCH=1000000000 in_cpack "$tmp/a"
-    for archive in $archives; do
-        dated "$tmp/a/build/$archive" 1000000000
-        [ ! -e "$tmp/a/build/$archive.asc" ] || fail "an unsigned run left $archive.asc"
-    done
-    gpgconf --kill gpg-agent 2>/dev/null
-    ;;
-*)
-    echo "usage: rebuild.sh reproducible|archives CONFIG BUILD_DIR GREET" >&2
-    exit 2
-    ;;
-esac
+(umask 022 && TZ=UTC0 && export TZ && build_copy "$tmp/a") || exit 1
+cmp "$exe" "$tmp/a/build/${exe#"$build"/}" || fail "a second clean build gave different bytes"
+[ -n "$gnu_tar" ] || skip "packaging needs GNU tar, as gtar or tar, when the build is configured"
+case $archives in *.zip*) { command -v zip && command -v unzip; } >/dev/null || skip "the .zip needs zip and unzip (packages zip and unzip)" ;; esac
+(umask 022 && TZ=UTC0 && export TZ && in_cpack "$tmp/a") || exit 1
+# The other in a longer path, its files dated years back, under a
+# restrictive umask, another time zone and locale, a second later, with
+# the release date given as a user's SOURCE_DATE_EPOCH.
+(umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=$release_epoch && sleep 1 &&
+    export TZ LC_ALL SOURCE_DATE_EPOCH && build_copy_date=200101010000 build_copy "$tmp/other/b" &&
+    in_cpack "$tmp/other/b") || exit 1
+# A run leaves its archives and NAME.json, each with its checksum.
+json=greet-$version-$platform.json
+expected=$(for file in $archives $json; do printf '%s\n%s.sha256\n' "$file" "$file"; done | sort)
+[ "$(releases "$tmp/a/build")" = "$expected" ] || fail "cpack left:" "$(releases "$tmp/a/build")"
+for archive in $archives $json; do
+    cmp "$tmp/a/build/$archive" "$tmp/other/b/build/$archive" || fail "$archive differs between two packagings"
+done
+# The release date is midnight UTC of NEWS.md's date, as date(1) reads it.
+[ "$(utc "$release_epoch" %Y-%m-%dT%H:%M:%S)" = "${release_date}T00:00:00" ] || fail "release epoch $release_epoch"
+for archive in $archives; do dated "$tmp/a/build/$archive" "$release_epoch"; done
+# Another generator would make other bytes: refused, changing nothing.
+mkdir "$tmp/kept" && cp "$tmp/a/build"/greet[-_]* "$tmp/kept/"
+refused "cpack -G TGZ: greet" -G TGZ
+# A failed binary run leaves the source archive alone.
+in_cpack "$tmp/a" --config CPackSourceConfig.cmake
+rm -f "$tmp/kept"/* && cp "$tmp/a/build/greet-$version".* "$tmp/kept/"
+command -v gpg >/dev/null || skip "signing needs gpg (package gnupg)"
+GNUPGHOME=$tmp/gnupg
+export GNUPGHOME
+mkdir -m 700 "$GNUPGHOME" "$tmp/bin"
+gpg --batch --quiet --passphrase '' --quick-gen-key 'greet test <test@example.invalid>' ed25519 sign never 2>/dev/null ||
+    fail "gpg could not make a key"
+# After a good signed run, each tool failing in turn, gpg at the last
+# signature, after a good one where there are two.
+case $archives in *.zip*) tools=zip ;; *.deb*) tools="tar gzip dpkg-shlibdeps dpkg-gencontrol dpkg-deb" ;; *) tools="tar gzip" ;; esac
+signatures=0
+for archive in $archives; do signatures=$((signatures + 1)); done
+for tool in $tools gpg; do
+    GREET_SIGNING_KEY=test@example.invalid in_cpack "$tmp/a"
+    real=$(command -v "$tool")
+    : >"$tmp/signed"
+    [ "$tool" != tar ] || real=$gnu_tar
+    # The planted gpg fails the last signature only; tar answers --version.
+    [ "$tool" = gpg ] && run="[ \$(wc -l <$tmp/signed) -lt $signatures ]" || run='[ "$1" = --version ]'
+    printf '#!/bin/sh\necho >>%s\n! %s || exec %s "$@"\necho "%s: planted failure" >&2\nexit 1\n' \
+        "$tmp/signed" "$run" "$real" "$tool" >"$tmp/bin/$tool"
+    chmod +x "$tmp/bin/$tool"
+    # The build runs GNU tar as configured, not from PATH.
+    [ "$tool" != tar ] || "$cmake" "-DGREET_TAR=$tmp/bin/tar" "$tmp/a/build" >/dev/null
+    GREET_SIGNING_KEY=test@example.invalid PATH=$tmp/bin:$PATH refused "$tool: planted failure"
+    [ "$tool" != tar ] || "$cmake" "-DGREET_TAR=$gnu_tar" "$tmp/a/build" >/dev/null
+    rm "$tmp/bin/$tool"
+done
+GREET_SIGNING_KEY=nobody@example.invalid refused "gpg could not sign"
+# Unsigned, with a user's date, which every member must carry.
+SOURCE_DATE_EPOCH=1000000000 in_cpack "$tmp/a"
+for archive in $archives; do
+    dated "$tmp/a/build/$archive" 1000000000
+    [ ! -e "$tmp/a/build/$archive.asc" ] || fail "an unsigned run left $archive.asc"
+done
+gpgconf --kill gpg-agent 2>/dev/null
 
 passed
