@@ -88,16 +88,22 @@ string(CONFIGURE [[
   endforeach()]] code @ONLY)
 install(CODE "${code}" ALL_COMPONENTS)
 
+# Each archive names the system and machine it is for, so that a release's
+# archives can sit side by side; the .deb keeps Debian's own name.
+string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" greet_platform)
+set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${greet_platform})
 install(TARGETS greet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
 if(WIN32)
+  set(CPACK_GREET_ARCHIVES ${CPACK_PACKAGE_FILE_NAME}.zip)
   install(FILES README.md DESTINATION . COMPONENT program)
   install(FILES NEWS.md DESTINATION . COMPONENT notes)
   install(FILES LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT notes)
   # greet.exe carries mingw-w64's start-up code and import stubs, whose
   # licence asks that its notices go with the binary.
-  install(FILES ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-runtime.txt DESTINATION . RENAME COPYING.MinGW-w64-runtime.txt
-          COMPONENT notes)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/mingw-w64-runtime.txt DESTINATION .
+          RENAME COPYING.MinGW-w64-runtime.txt COMPONENT notes)
 else()
+  set(CPACK_GREET_ARCHIVES ${CPACK_PACKAGE_FILE_NAME}.tar.gz)
   # gzip -n keeps the name and time out of the header.
   find_program(GZIP gzip REQUIRED)
   configure_file(doc/greet.1.in greet.1 @ONLY)
@@ -122,20 +128,10 @@ install(CODE [[
     endif()
   endforeach()]] ALL_COMPONENTS)
 
-# Each archive names the system and machine it is for, so that a release's
-# archives can sit side by side; the .deb keeps Debian's own name.
-string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" greet_platform)
-set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${greet_platform})
 set(CPACK_SOURCE_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "The greet authors")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_COMPONENTS_ALL program notes)
-if(WIN32)
-  set(CPACK_GREET_ARCHIVES ${CPACK_PACKAGE_FILE_NAME}.zip)
-else()
-  set(CPACK_GREET_ARCHIVES ${CPACK_PACKAGE_FILE_NAME}.tar.gz)
-endif()
 # GNU tar packs the .tar.gz and the source archive. macOS and FreeBSD ship
 # libarchive's bsdtar as tar, and dpkg-deb runs tar with GNU's options.
 find_program(GREET_TAR NAMES gtar tar)
@@ -150,23 +146,23 @@ endif()
 # names as the package's dependency: natively it does; a cross build needs
 # Debian's multiarch package of it.
 find_program(DPKG_ARCHITECTURE dpkg-architecture)
-set(deb_arch "")
+set(CPACK_GREET_DEB_ARCH "")
 if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND DPKG_ARCHITECTURE)
   execute_process(COMMAND ${DPKG_ARCHITECTURE} -qDEB_HOST_ARCH -t ${CMAKE_LIBRARY_ARCHITECTURE}
-                  OUTPUT_VARIABLE deb_arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  execute_process(COMMAND dpkg-query -W libc6:${deb_arch} RESULT_VARIABLE libc_unknown
-                  OUTPUT_QUIET ERROR_QUIET)
+                  OUTPUT_VARIABLE arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  execute_process(COMMAND dpkg-query -W libc6:${arch} RESULT_VARIABLE libc_unknown OUTPUT_QUIET
+                  ERROR_QUIET)
   if(libc_unknown)
-    message(WARNING "No .deb: dpkg does not know libc6:${deb_arch} (dpkg --add-architecture "
-                    "${deb_arch}, then apt-get install libc6:${deb_arch})")
-    set(deb_arch "")
+    message(WARNING "No .deb: dpkg does not know libc6:${arch} (dpkg --add-architecture ${arch}, "
+                    "then apt-get install libc6:${arch})")
+  else()
+    set(CPACK_GREET_DEB_ARCH ${arch})
   endif()
 elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   message(STATUS "No .deb: dpkg-architecture (package dpkg-dev) is not installed")
 endif()
-set(CPACK_GREET_DEB_ARCH ${deb_arch})
-if(deb_arch)
-  list(APPEND CPACK_GREET_ARCHIVES ${PROJECT_NAME}_${PROJECT_VERSION}_${deb_arch}.deb)
+if(CPACK_GREET_DEB_ARCH)
+  list(APPEND CPACK_GREET_ARCHIVES ${PROJECT_NAME}_${PROJECT_VERSION}_${CPACK_GREET_DEB_ARCH}.deb)
   list(APPEND CPACK_COMPONENTS_ALL debian)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/control.in debian/control @ONLY)
 endif()

@@ -43,13 +43,6 @@ int create(const char *path, mode_t /*unused*/, fuse_file_info * /*unused*/)
     return 0;
 }
 
-int open(const char *path, fuse_file_info * /*unused*/)
-{
-    return files.count(path) != 0 ? 0 : -ENOENT;
-}
-
-int truncate(const char * /*unused*/, off_t /*unused*/, fuse_file_info * /*unused*/) { return 0; }
-
 int write(const char *path, const char * /*unused*/, size_t size, off_t /*unused*/,
           fuse_file_info * /*unused*/)
 {
@@ -72,8 +65,6 @@ int main(int argc, char **argv)
     fuse_operations operations{};
     operations.getattr = get_attributes;
     operations.create = create;
-    operations.open = open;
-    operations.truncate = truncate;
     operations.write = write;
     operations.flush = flush;
     char name[] = "closefail";

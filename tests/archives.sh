@@ -9,7 +9,7 @@
 # of its kind's files and the other kind's as they were. Each copy is
 # configured as the build under test.
 #
-# usage: rebuild.sh CONFIG BUILD_DIR GREET
+# usage: archives.sh CONFIG BUILD_DIR GREET
 # CONFIG is the configuration under test, empty for a build without one.
 set -u
 # shellcheck source=tests/common.sh
