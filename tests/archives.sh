@@ -102,6 +102,7 @@ for tool in $tools gpg; do
     : >"$tmp/signed"
     [ "$tool" != tar ] || real=$gnu_tar
     # The planted gpg fails the last signature only; tar answers --version.
+    # shellcheck disable=SC2016 # expanded by the planted tool
     [ "$tool" = gpg ] && run="[ \$(wc -l <$tmp/signed) -lt $signatures ]" || run='[ "$1" = --version ]'
     printf '#!/bin/sh\necho >>%s\n! %s || exec %s "$@"\necho "%s: planted failure" >&2\nexit 1\n' \
         "$tmp/signed" "$run" "$real" "$tool" >"$tmp/bin/$tool"
