@@ -74,7 +74,7 @@ foreach(archive IN LISTS archives)
     file(GLOB_RECURSE members LIST_DIRECTORIES true RELATIVE ${scratch} ${scratch}/${top}/*)
     list(SORT members)
     run(zip -X -9 -q ${archive} ${top} ${members})
-  else()
+  elseif(archive MATCHES "\\.deb$")
     # As Debian's own tools make a package: dpkg-shlibdeps names its
     # libraries, dpkg-gencontrol writes its control file, counting
     # Installed-Size on the files it installs, and dpkg-deb packs it.
@@ -95,6 +95,8 @@ foreach(archive IN LISTS archives)
     run(sh -c "cd deb && find usr -type f | LC_ALL=C sort | xargs md5sum >DEBIAN/md5sums")
     tree(${root})
     run(dpkg-deb --root-owner-group --build ${root} ${archive})
+  else()
+    fail("pack-script.cmake has no way to pack ${archive}.")
   endif()
 endforeach()
 

@@ -55,10 +55,14 @@ for build in "$@"; do
     elif [ "${CI:-}" = true ] && [ "${platform#linux-}" != "$platform" ]; then
         fail "CI=true, and $build makes no .deb (configuring it said why)"
     fi
+    binaries=$expected
     if [ -z "$sources" ]; then
         sources=greet-$version.tar.gz
         expected="$expected $sources"
     fi
+    # The build's last binary run made these and no other archive.
+    listed=$(grep -o '"greet[^"]*"' "$build/greet-$version-$platform.json" | tr -d '"' | sort | tr '\n' ' ')
+    [ "$listed" = "$(echo "$binaries" | tr ' ' '\n' | sort | tr '\n' ' ')" ] || fail "$build made: $listed"
     for file in $expected; do
         archive=$build/$file
         [ -f "$archive" ] || { fail "$build: cpack made no $file" && continue; }
