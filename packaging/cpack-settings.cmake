@@ -16,11 +16,10 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_GREET_RELEASE_EPOCH})
 endif()
 
+set(CPACK_GREET_THIS_RUN ${CPACK_GREET_ARCHIVES})
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
   set(CPACK_GREET_THIS_RUN ${CPACK_GREET_SOURCE_ARCHIVE})
   set(CPACK_INSTALL_SCRIPTS ${CPACK_GREET_SOURCE_DIR}/packaging/stage-sources.cmake)
-else()
-  set(CPACK_GREET_THIS_RUN ${CPACK_GREET_ARCHIVES})
 endif()
 # An earlier run's files of this kind go before staging, so that a run that
 # fails anywhere (staging, a tool, a signature) leaves none of them.

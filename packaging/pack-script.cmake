@@ -40,7 +40,6 @@ string(TIMESTAMP stamp "%Y%m%d%H%M.%S" UTC)
 # tree DIR STAGED...: DIR holds the staged folders merged, modes 0755 for
 # folders and programs and 0644 for the rest, every entry dated.
 function(tree dir)
-  file(MAKE_DIRECTORY ${dir})
   foreach(staged IN LISTS ARGN)
     file(COPY ${staged}/ DESTINATION ${dir})
   endforeach()
