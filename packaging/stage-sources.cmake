@@ -30,7 +30,8 @@ function(git out)
     COMMAND ${GREET_GIT} --no-optional-locks -c safe.directory=${source} -c core.fsmonitor=false -c core.quotePath=false ${ARGN}
     WORKING_DIRECTORY ${source} RESULT_VARIABLE status OUTPUT_VARIABLE text ERROR_VARIABLE error)
   if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${source} is a git checkout, and 'git ${ARGN}' failed (${status}): ${error}"
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "${source} is a git checkout, and 'git ${command}' failed (${status}): ${error}"
                         "Mend the checkout so that git can read it, or package sources unpacked "
                         "from the source archive.")
   endif()
@@ -40,8 +41,8 @@ endfunction()
 if(EXISTS ${source}/.git)
   find_program(GREET_GIT git)
   if(NOT GREET_GIT)
-    message(FATAL_ERROR "${source} is a git checkout, and git, which names the files it tracks, "
-                        "cannot be found. Install git, or package sources unpacked from the source archive.")
+    message(FATAL_ERROR "${source} is a git checkout, and git cannot be found. Install git, or "
+                        "package sources unpacked from the source archive.")
   endif()
   if(DEFINED CPACK_GREET_SOURCE_DIR)
     git(changed status --porcelain --untracked-files=no)
