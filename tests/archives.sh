@@ -44,7 +44,7 @@ in_cpack() {
     dir=$1
     shift
     (cd "$dir/build" && "$cpack" ${config:+-C "$config"} "$@" >>"$dir/log" 2>&1) ||
-        { fail "cpack $* failed:" "$(cat "$dir/log")" && exit 1; }
+        { fail "cpack${*:+ $*} failed:" "$(cat "$dir/log")" && exit 1; }
 }
 
 # refused CAUSE [ARG...]: cpack with the ARGs failed in $tmp/a/build, said
