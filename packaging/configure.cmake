@@ -12,7 +12,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_
 # The newest release in NEWS.md is this one: its date is the release date,
 # and its items are the Debian change log's one entry.
 file(READ ${PROJECT_SOURCE_DIR}/NEWS.md news)
-if(NOT news MATCHES "\n## ([^ \n]+) \\(([0-9]+)-([0-9]+)-([0-9]+)\\)\n+((([^#\n][^\n]*)?\n)*)")
+if(NOT news MATCHES "\n## ([^ \n]+) \\(([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])\\)\n+((([^#\n][^\n]*)?\n)*)")
   message(FATAL_ERROR "NEWS.md: no release heading '## VERSION (YYYY-MM-DD)'")
 elseif(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
   message(FATAL_ERROR "NEWS.md's newest release is ${CMAKE_MATCH_1} and CMakeLists.txt's version "
