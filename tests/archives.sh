@@ -39,36 +39,17 @@ build_copy() {
     fi
 }
 
-# in_cpack DIR ARG...: cpack in DIR/build, as configured, succeeds.
-in_cpack() {
-    dir=$1
-    shift
-    (cd "$dir/build" && "$cpack" ${config:+-C "$config"} "$@" >>"$dir/log" 2>&1) ||
-        { fail "cpack${*:+ $*} failed:" "$(cat "$dir/log")" && exit 1; }
-}
-
-# refused CAUSE [ARG...]: cpack with the ARGs failed in $tmp/a/build, said
-# CAUSE, and left there the release files of $tmp/kept alone.
-refused() {
-    cause=$1
-    shift
-    (cd "$tmp/a/build" && "$cpack" ${config:+-C "$config"} "$@" >"$tmp/a/log" 2>&1) &&
-        fail "cpack${*:+ $*} made archives although it could not make or sign them"
-    grep -q -- "$cause" "$tmp/a/log" || fail "cpack did not say why it failed ($cause):" "$(cat "$tmp/a/log")"
-    kept "$tmp/a/build" "$tmp/kept" "a failed cpack${*:+ $*}"
-}
-
 (umask 022 && TZ=UTC0 && export TZ && build_copy "$tmp/a") || exit 1
 cmp "$exe" "$tmp/a/build/${exe#"$build"/}" || fail "a second clean build gave different bytes"
 [ -n "$gnu_tar" ] || skip "packaging needs GNU tar, as gtar or tar, when the build is configured"
 case $archives in *.zip*) { command -v zip && command -v unzip; } >/dev/null || skip "the .zip needs zip and unzip (packages zip and unzip)" ;; esac
-(umask 022 && TZ=UTC0 && export TZ && in_cpack "$tmp/a") || exit 1
+(umask 022 && TZ=UTC0 && export TZ && packs "$tmp/a/build") || exit 1
 # The other in a longer path, its files dated years back, under a
 # restrictive umask, another time zone and locale, a second later, with
 # the release date given as a user's SOURCE_DATE_EPOCH.
 (umask 077 && TZ=KST-9 LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH=$release_epoch && sleep 1 &&
     export TZ LC_ALL SOURCE_DATE_EPOCH && build_copy_date=200101010000 build_copy "$tmp/other/b" &&
-    in_cpack "$tmp/other/b") || exit 1
+    packs "$tmp/other/b/build") || exit 1
 # A run leaves its archives and NAME.json, each with its checksum.
 json=greet-$version-$platform.json
 expected=$(for file in $archives $json; do printf '%s\n%s.sha256\n' "$file" "$file"; done | sort)
@@ -81,9 +62,9 @@ done
 for archive in $archives; do dated "$tmp/a/build/$archive" "$release_epoch"; done
 # Another generator would make other bytes: refused, changing nothing.
 mkdir "$tmp/kept" && cp "$tmp/a/build"/greet[-_]* "$tmp/kept/"
-refused "cpack -G TGZ: greet" -G TGZ
+refused "$tmp/a/build" "$tmp/kept" "cpack -G TGZ: greet" -G TGZ
 # A failed binary run leaves the source archive alone.
-in_cpack "$tmp/a" --config CPackSourceConfig.cmake
+packs "$tmp/a/build" --config CPackSourceConfig.cmake
 rm -f "$tmp/kept"/* && cp "$tmp/a/build/greet-$version".* "$tmp/kept/"
 command -v gpg >/dev/null || skip "signing needs gpg (package gnupg)"
 GNUPGHOME=$tmp/gnupg
@@ -97,7 +78,7 @@ case $archives in *.zip*) tools=zip ;; *.deb*) tools="tar gzip dpkg-shlibdeps dp
 signatures=0
 for archive in $archives; do signatures=$((signatures + 1)); done
 for tool in $tools gpg; do
-    GREET_SIGNING_KEY=test@example.invalid in_cpack "$tmp/a"
+    GREET_SIGNING_KEY=test@example.invalid packs "$tmp/a/build"
     real=$(command -v "$tool")
     : >"$tmp/signed"
     [ "$tool" != tar ] || real=$gnu_tar
@@ -109,13 +90,13 @@ for tool in $tools gpg; do
     chmod +x "$tmp/bin/$tool"
     # The build runs GNU tar as configured, not from PATH.
     [ "$tool" != tar ] || "$cmake" "-DGREET_TAR=$tmp/bin/tar" "$tmp/a/build" >/dev/null
-    GREET_SIGNING_KEY=test@example.invalid PATH=$tmp/bin:$PATH refused "$tool: planted failure"
+    GREET_SIGNING_KEY=test@example.invalid PATH=$tmp/bin:$PATH refused "$tmp/a/build" "$tmp/kept" "$tool: planted failure"
     [ "$tool" != tar ] || "$cmake" "-DGREET_TAR=$gnu_tar" "$tmp/a/build" >/dev/null
     rm "$tmp/bin/$tool"
 done
-GREET_SIGNING_KEY=nobody@example.invalid refused "gpg could not sign"
+GREET_SIGNING_KEY=nobody@example.invalid refused "$tmp/a/build" "$tmp/kept" "gpg could not sign"
 # Unsigned, with a user's date, which every member must carry.
-SOURCE_DATE_EPOCH=1000000000 in_cpack "$tmp/a"
+SOURCE_DATE_EPOCH=1000000000 packs "$tmp/a/build"
 for archive in $archives; do
     dated "$tmp/a/build/$archive" 1000000000
     [ ! -e "$tmp/a/build/$archive.asc" ] || fail "an unsigned run left $archive.asc"

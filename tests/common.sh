@@ -132,13 +132,28 @@ releases() {
     (cd "$1" && ls -d greet[-_]* 2>/dev/null)
 }
 
-# kept DIR KEPT LABEL: DIR holds exactly the release files in the folder
-# KEPT, with their bytes.
-kept() {
-    [ "$(releases "$1")" = "$(releases "$2")" ] ||
-        fail "$3 left:" "$(releases "$1")" "where there were:" "$(releases "$2")"
-    for file in $(releases "$2"); do
-        cmp -s "$1/$file" "$2/$file" || fail "$3 changed $file"
+# packs BUILD [ARG...]: cpack with the ARGs, for the configuration under
+# test ($config, if any), succeeds in BUILD; else the script ends.
+packs() {
+    dir=$1
+    shift
+    (cd "$dir" && "$cpack" ${config:+-C "$config"} "$@" >"$dir/cpack.log" 2>&1) ||
+        { fail "cpack${*:+ $*} failed:" "$(cat "$dir/cpack.log")" && exit 1; }
+}
+
+# refused BUILD KEPT CAUSE [ARG...]: cpack with the ARGs failed in BUILD,
+# said CAUSE, and left there exactly the release files of the folder KEPT,
+# with their bytes.
+refused() {
+    dir=$1 keep=$2 cause=$3
+    shift 3
+    (cd "$dir" && "$cpack" ${config:+-C "$config"} "$@" >"$dir/cpack.log" 2>&1) &&
+        fail "cpack${*:+ $*} made archives although it could not make or sign them"
+    grep -q -- "$cause" "$dir/cpack.log" || fail "cpack did not say why it failed ($cause):" "$(cat "$dir/cpack.log")"
+    [ "$(releases "$dir")" = "$(releases "$keep")" ] ||
+        fail "a failed cpack${*:+ $*} left:" "$(releases "$dir")" "where there were:" "$(releases "$keep")"
+    for file in $(releases "$keep"); do
+        cmp -s "$dir/$file" "$keep/$file" || fail "a failed cpack${*:+ $*} changed $file"
     done
 }
 

@@ -13,6 +13,7 @@
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
+config=$1
 load_settings "$2"
 command -v git >/dev/null || skip "needs git (package git)"
 [ -n "$gnu_tar" ] || skip "packaging needs GNU tar, as gtar or tar, when the build is configured"
@@ -26,16 +27,6 @@ git() {
 listed() {
     "$cmake" -D "GREET_SOURCE_DIR=$src" -P "$source_dir/packaging/stage-sources.cmake" 2>&1
 }
-# refused CAUSE: a source run failed, naming CAUSE, and left the binary
-# archives alone and no file of its own kind.
-refused() {
-    if (cd "$tmp/build" && "$cpack" --config CPackSourceConfig.cmake >"$tmp/log" 2>&1); then
-        fail "cpack made a source archive of a checkout that differs from HEAD or that git cannot read"
-    fi
-    grep -q -- "$1" "$tmp/log" || fail "a refused source run did not say why ($1):" "$(cat "$tmp/log")"
-    kept "$tmp/build" "$tmp/kept" "a refused source run"
-}
-
 { source_files "$source_dir" "$src" && git init -q && git add -A && git commit -q -m sources &&
     configure_rebuild "$src" "$tmp/build" -DBUILD_TESTING=OFF; } >"$tmp/log" 2>&1 || {
     cat "$tmp/log"
@@ -47,25 +38,24 @@ refused() {
 mkdir "$tmp/kept"
 for file in $archives; do echo binary >"$tmp/kept/$file"; done
 cp "$tmp/kept"/* "$tmp/build/"
-(cd "$tmp/build" && "$cpack" --config CPackSourceConfig.cmake >"$tmp/log" 2>&1) || fail "cpack failed in a clean checkout:" "$(cat "$tmp/log")"
+packs "$tmp/build" --config CPackSourceConfig.cmake
 [ -f "$tmp/build/$source_archive" ] || fail "a clean checkout gave no $source_archive"
 echo edited >>"$src/README.md"
-refused " M README.md"
+refused "$tmp/build" "$tmp/kept" " M README.md" --config CPackSourceConfig.cmake
 git checkout -q README.md && git rm -q --cached LICENSE
-refused "D  LICENSE"
+refused "$tmp/build" "$tmp/kept" "D  LICENSE" --config CPackSourceConfig.cmake
 git reset -q && rm "$src/NEWS.md"
-refused " D NEWS.md"
+refused "$tmp/build" "$tmp/kept" " D NEWS.md" --config CPackSourceConfig.cmake
 git checkout -q NEWS.md
 mkdir "$tmp/bin"
 printf '#!/bin/sh\necho "git: planted failure" >&2\nexit 128\n' >"$tmp/bin/git"
 chmod +x "$tmp/bin/git"
-PATH=$tmp/bin:$PATH refused "planted failure"
+PATH=$tmp/bin:$PATH refused "$tmp/build" "$tmp/kept" "planted failure" --config CPackSourceConfig.cmake
 # A checkout that another user owns, which git refuses unless told; only
 # root can make one.
 if [ "$(id -u)" -eq 0 ]; then
     chown -R 1234:1234 "$src"
-    (cd "$tmp/build" && "$cpack" --config CPackSourceConfig.cmake >"$tmp/log" 2>&1) ||
-        fail "cpack failed in another user's checkout:" "$(cat "$tmp/log")"
+    packs "$tmp/build" --config CPackSourceConfig.cmake
     [ -z "$(find "$src" ! -user 1234)" ] || fail "packing another user's checkout gave root files in it"
 else
     echo "not root: the checkout is not given another owner"
