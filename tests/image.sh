@@ -109,14 +109,22 @@ pe)
     read_manifest() {
         xmllint --xpath "string(//*[local-name()='$1' and namespace-uri()='urn:schemas-microsoft-com:$2']/@$3)" "$tmp/manifest"
     }
-    [ "$(read_manifest requestedExecutionLevel asm.v3 level)" = asInvoker ] || fail "the manifest does not ask to run as invoker"
+    [ "$(read_manifest requestedExecutionLevel asm.v3 level) $(read_manifest requestedExecutionLevel asm.v3 uiAccess)" = \
+        "asInvoker false" ] || fail "the manifest does not ask to run as invoker, without uiAccess"
     # Windows 10 and 11, which share one ID.
     [ "$(read_manifest supportedOS compatibility.v1 Id)" = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" ] ||
         fail "the manifest does not name Windows 10 and 11 as supported"
     if grep -q activeCodePage "$tmp/manifest"; then fail "the manifest sets a code page"; fi
-    versions=$(exiftool -s -s -s -FileVersionNumber -ProductVersionNumber -FileVersion -ProductVersion "$exe" | tr '\n' ' ')
-    [ "$versions" = "$version.0 $version.0 $version $version " ] ||
-        fail "FILEVERSION, PRODUCTVERSION and their strings are '$versions', not $version"
+    versions=$(exiftool -s -s -s -FileVersionNumber -ProductVersionNumber -FileVersion -ProductVersion \
+        -LegalCopyright "$exe" | tr '\n' ' ')
+    [ "$versions" = "$version.0 $version.0 $version $version Copyright (c) 2026 The greet authors " ] ||
+        fail "FILEVERSION, PRODUCTVERSION, their strings and LegalCopyright are '$versions'"
+    # Windows looks the strings up by the translation, US English in
+    # UTF-16 (0x409, 1200): the string table's key, 040904B0 in UTF-16, and
+    # the value after "Translation", in UTF-16 and padded.
+    version_info=$(wrestool -x --raw --type=16 "$exe" | od -An -tx1 -v | tr -d ' \n')
+    case $version_info in *30003400300039003000340042003000*5400720061006e0073006c006100740069006f006e00000000000904b004*) ;;
+    *) fail "the version's translation is not 0x409, 1200, as its string table's key 040904B0" ;; esac
     ;;
 *)
     echo "usage: image.sh elf|pe ..." >&2

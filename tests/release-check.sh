@@ -2,126 +2,118 @@
 # SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 #
-# The release check, after cpack in each build folder given: the archives
-# README.md names for the build's platform, and the source archive in the
-# first. Each must be there and among those its run listed, its checksum
-# and signature, if any, verify, and it holds exactly the expected files,
-# each once, under its top folder, as HACKING.md's rules have them; a
-# .deb's fields as dpkg reads them, and lintian's silence.
+# The release check, run by packaging/release.sh on a release before it is
+# published: the files a release holds, its checksums and signature checked
+# as README.md tells users to, each archive's members against one list,
+# each archived executable against the one its suite tested in build/, the
+# source archive against HEAD, and lintian's silence on the .deb files.
 #
-# usage: release-check.sh BUILD_DIR...   (in cpack's environment: with
-#        GREET_SIGNING_KEY set, every archive is signed)
+# usage: release-check.sh DIR VERSION   (SOURCE_DATE_EPOCH: the release's
+#        date; GREET_SIGNING_KEY set: SHA256SUMS must be signed)
 set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
+dir=$1 v=$2
+root=$(cd "$(dirname "$0")/.." && pwd)
 LC_ALL=C
 export LC_ALL
 tmp=$(mktemp -d) || exit 1
 on_exit
-names=
-sources=
 
-# members TAR: one line a member, "MODE OWNER/GROUP SIZE NAME".
+# Each archive's members, as "KIND MODE OWNER DATE NAME", TOP its top folder.
 members() {
-    "$cmake" -E tar tvf "$1" | awk '{ print $1, $3 "/" $4, $5, $9 }'
+    cat <<'EOF'
+tar.gz drwxr-xr-x 0/0 DATE TOP/
+tar.gz drwxr-xr-x 0/0 DATE TOP/bin/
+tar.gz -rwxr-xr-x 0/0 DATE TOP/bin/greet
+tar.gz drwxr-xr-x 0/0 DATE TOP/share/
+tar.gz drwxr-xr-x 0/0 DATE TOP/share/doc/
+tar.gz drwxr-xr-x 0/0 DATE TOP/share/doc/greet/
+tar.gz -rw-r--r-- 0/0 DATE TOP/share/doc/greet/LICENSE
+tar.gz -rw-r--r-- 0/0 DATE TOP/share/doc/greet/NEWS.md
+tar.gz -rw-r--r-- 0/0 DATE TOP/share/doc/greet/README.md
+tar.gz drwxr-xr-x 0/0 DATE TOP/share/man/
+tar.gz drwxr-xr-x 0/0 DATE TOP/share/man/man1/
+tar.gz -rw-r--r-- 0/0 DATE TOP/share/man/man1/greet.1.gz
+deb drwxr-xr-x root/root DATE ./
+deb drwxr-xr-x root/root DATE ./usr/
+deb drwxr-xr-x root/root DATE ./usr/bin/
+deb -rwxr-xr-x root/root DATE ./usr/bin/greet
+deb drwxr-xr-x root/root DATE ./usr/share/
+deb drwxr-xr-x root/root DATE ./usr/share/doc/
+deb drwxr-xr-x root/root DATE ./usr/share/doc/greet/
+deb -rw-r--r-- root/root DATE ./usr/share/doc/greet/README.md
+deb -rw-r--r-- root/root DATE ./usr/share/doc/greet/changelog.gz
+deb -rw-r--r-- root/root DATE ./usr/share/doc/greet/copyright
+deb drwxr-xr-x root/root DATE ./usr/share/man/
+deb drwxr-xr-x root/root DATE ./usr/share/man/man1/
+deb -rw-r--r-- root/root DATE ./usr/share/man/man1/greet.1.gz
+zip drwxr-xr-x - DATE TOP/
+zip -rw-r--r-- - DATE TOP/COPYING.MinGW-w64-runtime.txt
+zip -rw-r--r-- - DATE TOP/LICENSE.txt
+zip -rw-r--r-- - DATE TOP/NEWS.md
+zip -rw-r--r-- - DATE TOP/README.md
+zip drwxr-xr-x - DATE TOP/bin/
+zip -rwxr-xr-x - DATE TOP/bin/greet.exe
+EOF
 }
 
-# holds ARCHIVE NAMES TOP EXPECTED: the member NAMES, one a line, are in
-# name order, none twice, the first TOP; with directories and a leading ./
-# left out, they are exactly EXPECTED.
-holds() {
-    [ "$2" = "$(printf '%s\n' "$2" | sort -u)" ] || fail "$1: members not in name order, or one twice"
-    [ "$(printf '%s\n' "$2" | head -n 1)" = "$3" ] || fail "$1 does not list its top folder $3 first"
-    listed=$(printf '%s\n' "$2" | grep -v -e '/$' -e '^$' | sed 's|^\./||' | tr '\n' ' ')
-    [ "$listed" = "$4 " ] || fail "$1 holds: $listed; expected: $4"
-}
+names="greet-$v-linux-aarch64.tar.gz greet-$v-linux-x86_64.tar.gz greet-$v-windows-x86_64.zip"
+[ ! -e "$root/.git" ] || names="$names greet-$v.tar.gz"
+names="$names greet_${v}_amd64.deb greet_${v}_arm64.deb"
+signature=
+[ -z "${GREET_SIGNING_KEY:-}" ] || signature=SHA256SUMS.asc
+[ "$(ls "$dir" | tr '\n' ' ')" = "SHA256SUMS ${signature:+$signature }$names " ] ||
+    fail "the release holds: $(ls "$dir" | tr '\n' ' ')"
+[ "$(cut -c 67- "$dir/SHA256SUMS" | tr '\n' ' ')" = "$names " ] || fail "SHA256SUMS does not list every archive"
+(cd "$dir" && sha256sum --quiet -c --ignore-missing SHA256SUMS) || fail "a checksum does not verify"
+if [ -n "$signature" ]; then
+    gpg --batch --verify "$dir/SHA256SUMS.asc" "$dir/SHA256SUMS" 2>"$tmp/gpg" || fail "SHA256SUMS.asc:" "$(cat "$tmp/gpg")"
+fi
 
-# tar_members ARCHIVE MEMBERS: members are owned by root, each a directory
-# or program of mode 0755 or another file of mode 0644.
-tar_members() {
-    odd=$(printf '%s\n' "$2" | grep -v -E '^(drwxr-xr-x|-rwxr-xr-x|-rw-r--r--|lrwxrwxrwx) root/root ')
-    [ -z "$odd" ] || fail "$1: members not owned by root with mode 0755 or 0644: $odd"
-}
-
-for build in "$@"; do
-    load_settings "$build"
-    epoch=${SOURCE_DATE_EPOCH:-$release_epoch}
-    case $platform in
-    windows-*) expected=greet-$version-$platform.zip ;;
-    *) expected=greet-$version-$platform.tar.gz ;;
+for name in $names; do
+    archive=$dir/$name top=${name%.tar.gz}
+    top=${top%.zip}
+    date=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%S)
+    case $name in
+    *x86_64.tar.gz | *amd64.deb) tested=$root/build/default/greet ;;
+    *aarch64.tar.gz | *arm64.deb) tested=$root/build/linux-arm64/greet ;;
+    *.zip) tested=$root/build/windows/greet.exe ;;
     esac
-    if [ -n "$deb_arch" ]; then
-        expected="$expected greet_${version}_$deb_arch.deb"
-    elif [ "${CI:-}" = true ] && [ "${platform#linux-}" != "$platform" ]; then
-        fail "CI=true, and $build makes no .deb (configuring it said why)"
-    fi
-    binaries=$expected
-    if [ -z "$sources" ]; then
-        sources=greet-$version.tar.gz
-        expected="$expected $sources"
-    fi
-    # The build's last binary run made these and no other archive.
-    listed=$(grep -o '"greet[^"]*"' "$build/greet-$version-$platform.json" | tr -d '"' | sort | tr '\n' ' ')
-    [ "$listed" = "$(echo "$binaries" | tr ' ' '\n' | sort | tr '\n' ' ')" ] || fail "$build made: $listed"
-    for file in $expected; do
-        archive=$build/$file
-        [ -f "$archive" ] || { fail "$build: cpack made no $file" && continue; }
-        grep -q "\"$file\"" "$build"/greet-*.json || fail "$file: not among the archives of cpack's last run"
-        names="$names $file"
-        (cd "$build" && sha256sum --quiet --strict -c "$file.sha256") || fail "$file: checksum does not verify"
-        if [ -f "$archive.asc" ]; then
-            [ "$(head -n 1 "$archive.asc")" = "-----BEGIN PGP SIGNATURE-----" ] ||
-                fail "$file.asc is not an ASCII-armoured signature"
-            gpg --batch --verify "$archive.asc" "$archive" 2>"$tmp/gpg" ||
-                fail "$file.asc does not verify:" "$(cat "$tmp/gpg")"
-        elif [ -n "${GREET_SIGNING_KEY:-}" ]; then
-            fail "$file: no signature $file.asc"
-        fi
-        dated "$archive" "$epoch"
-        top=${file%.tar.gz}
-        top=${top%.zip}/
-        case $file in
-        "$sources")
-            listing=$(members "$archive")
-            tar_members "$file" "$listing"
-            holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4 | sed "s|^$top||")" "" \
-                "$(git -C "$source_dir" -c safe.directory="$source_dir" ls-files | tr '\n' ' ' | sed 's/ $//')"
-            ;;
-        *.tar.gz)
-            doc=share/doc/greet
-            listing=$(members "$archive")
-            tar_members "$file" "$listing"
-            holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4)" "$top" \
-                "${top}bin/greet $top$doc/LICENSE $top$doc/NEWS.md $top$doc/README.md ${top}share/man/man1/greet.1.gz"
-            ;;
-        *.deb)
-            doc=usr/share/doc/greet
-            dpkg-deb --fsys-tarfile "$archive" >"$tmp/data.tar" || fail "$file: no data"
-            listing=$(members "$tmp/data.tar")
-            tar_members "$file" "$listing"
-            holds "$file" "$(printf '%s\n' "$listing" | cut -d ' ' -f 4)" ./ \
-                "usr/bin/greet $doc/README.md $doc/changelog.gz $doc/copyright usr/share/man/man1/greet.1.gz"
-            fields=$(dpkg-deb -f "$archive" Package Section Priority)
-            [ "$fields" = "Package: greet
-Section: utils
-Priority: optional" ] || fail "$file: fields: $fields"
-            dpkg-deb -f "$archive" Depends | grep -q '^libc6 (>= ' || fail "$file: no libc6 dependency"
-            # Every tag that lintian knows, down to the pedantic ones.
-            tags=$(lintian --pedantic -I -E --color never "$archive" 2>/dev/null) || fail "$file: lintian failed"
-            [ -z "$tags" ] || fail "$file: lintian: $tags"
-            ;;
-        *.zip)
-            listing=$("$cmake" -E tar tf "$archive")
-            holds "$file" "$listing" "$top" "${top}COPYING.MinGW-w64-runtime.txt ${top}LICENSE.txt ${top}NEWS.md \
-${top}README.md ${top}bin/greet.exe"
-            # zipinfo's second letter of the type is x or X for a member with
-            # extra fields (owners, more times), which zip -X leaves out.
-            extra=$(unzip -Z "$archive" | awk 'NF >= 9 && $1 ~ /^[-dl]/ && $5 ~ /^.[xX]/ { printf " %s", $NF }')
-            [ -z "$extra" ] || fail "$file: members with extra fields:$extra"
-            ;;
-        esac
-    done
+    case $name in
+    "greet-$v.tar.gz")
+        [ "$(gzip -dc "$archive" | git get-tar-commit-id)" = "$(git -C "$root" rev-parse HEAD)" ] ||
+            fail "$name does not name HEAD's commit"
+        modes=$(tar -tvzf "$archive" | awk '{ print $1, $2 }' | sort -u | tr '\n' ' ')
+        [ "$modes" = "-rw-r--r-- root/root -rwxr-xr-x root/root drwxr-xr-x root/root lrwxrwxrwx root/root " ] ||
+            fail "$name: members' modes and owners: $modes"
+        continue
+        ;;
+    *.tar.gz)
+        kind=tar.gz
+        tar --utc --full-time -tvzf "$archive" | awk '{ print $1, $2, $4 "T" $5, $6 }' >"$tmp/list"
+        tar -xOzf "$archive" "$top/bin/greet" >"$tmp/exe"
+        ;;
+    *.deb)
+        kind=deb
+        dpkg-deb --fsys-tarfile "$archive" | tar --utc --full-time -tvf - | awk '{ print $1, $2, $4 "T" $5, $6 }' >"$tmp/list"
+        dpkg-deb --fsys-tarfile "$archive" | tar -xOf - ./usr/bin/greet >"$tmp/exe"
+        tags=$(lintian --pedantic -I -E --color never "$archive" 2>&1) || fail "$name: lintian failed"
+        [ -z "$tags" ] || fail "$name: lintian: $tags"
+        ;;
+    *.zip)
+        # DOS times step by 2 seconds. A member's owner reads "-" where it
+        # has no extra fields (owners, more times), as zip -X makes it.
+        kind=zip
+        date=$(date -u -d "@$((SOURCE_DATE_EPOCH - SOURCE_DATE_EPOCH % 2))" +%Y%m%d.%H%M%S)
+        unzip -Z -T "$archive" | awk 'NF >= 9 && $1 ~ /^[-dl]/ { print $1, (substr($5, 2) == "x" ? "-" : "extras"), $7, $NF }' >"$tmp/list"
+        unzip -p "$archive" "$top/bin/greet.exe" >"$tmp/exe"
+        ;;
+    esac
+    sed "s| $date | DATE |; s| $top/| TOP/|" "$tmp/list" >"$tmp/got"
+    members | sed -n "s/^$kind //p" >"$tmp/expected"
+    diff "$tmp/expected" "$tmp/got" >"$tmp/diff" || fail "$name: members (expected, got):" "$(cat "$tmp/diff")"
+    [ -s "$tmp/exe" ] && cmp -s "$tmp/exe" "$tested" || fail "$name: the executable is not the one tested in ${tested#"$root"/}"
 done
 
-[ -n "$names" ] || fail "no archive found in: $*"
-passed && echo "checked:$names"
+passed && echo "release check passed: $names${signature:+ $signature}"
