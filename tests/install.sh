@@ -3,9 +3,8 @@
 # SPDX-License-Identifier: MIT
 #
 # cmake --install under umask 077, with DESTDIR, of everything and of the
-# program component: exactly the files a user is promised, none of the
-# .deb's own, in directories of mode 0755, and a man page that renders
-# cleanly.
+# program component: exactly the files a user is promised, in directories
+# of mode 0755.
 #
 # usage: install.sh CMAKE BUILD_DIR CONFIG windows|elf
 set -u
