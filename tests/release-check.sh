@@ -98,15 +98,15 @@ for name in $names; do
         kind=deb
         dpkg-deb --fsys-tarfile "$archive" | tar --utc --full-time -tvf - | awk '{ print $1, $2, $4 "T" $5, $6 }' >"$tmp/list"
         dpkg-deb --fsys-tarfile "$archive" | tar -xOf - ./usr/bin/greet >"$tmp/exe"
-        tags=$(lintian --pedantic -I -E --color never "$archive" 2>&1) || fail "$name: lintian failed"
+        tags=$(lintian --pedantic -I -E --color never "$archive" 2>/dev/null) || fail "$name: lintian failed"
         [ -z "$tags" ] || fail "$name: lintian: $tags"
         ;;
     *.zip)
-        # DOS times step by 2 seconds. A member's owner reads "-" where it
-        # has no extra fields (owners, more times), as zip -X makes it.
+        # DOS times step by 2 seconds. In an owner's place, zipinfo's "-":
+        # no extra fields (owners, more times), as zip -X makes members.
         kind=zip
         date=$(date -u -d "@$((SOURCE_DATE_EPOCH - SOURCE_DATE_EPOCH % 2))" +%Y%m%d.%H%M%S)
-        unzip -Z -T "$archive" | awk 'NF >= 9 && $1 ~ /^[-dl]/ { print $1, (substr($5, 2) == "x" ? "-" : "extras"), $7, $NF }' >"$tmp/list"
+        unzip -Z -T "$archive" | awk 'NF >= 9 && $1 ~ /^[-dl]/ { print $1, substr($5, 2), $7, $NF }' >"$tmp/list"
         unzip -p "$archive" "$top/bin/greet.exe" >"$tmp/exe"
         ;;
     esac
