@@ -106,7 +106,7 @@ for name in $names; do
         # no extra fields (owners, more times), as zip -X makes members.
         kind=zip
         date=$(date -u -d "@$((SOURCE_DATE_EPOCH - SOURCE_DATE_EPOCH % 2))" +%Y%m%d.%H%M%S)
-        unzip -Z -T "$archive" | awk 'NF >= 9 && $1 ~ /^[-dl]/ { print $1, substr($5, 2), $7, $NF }' >"$tmp/list"
+        unzip -Z -T "$archive" | awk 'NF >= 8 && $1 ~ /^[-dl]/ { print $1, substr($5, 2), $7, $NF }' >"$tmp/list"
         unzip -p "$archive" "$top/bin/greet.exe" >"$tmp/exe"
         ;;
     esac
