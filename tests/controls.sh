@@ -20,7 +20,8 @@ set -uo pipefail
 . "$(dirname "$0")/common.sh"
 
 # CHECK FAULT: the fault is bash, run in the copy's root (release-check: in
-# the release's folder, with the release's root at ../root).
+# a copy of the release's folder, with the release's root at ../root and an
+# empty folder ../d).
 controls() {
     cat <<'EOF'
 arguments sed -i 's/^int main()$/int main(int argc, char **)/; s/return EXIT_SUCCESS;/return argc > 1 ? 2 : 0;/' src/greet.cpp
@@ -49,25 +50,27 @@ release-check echo >>"greet-$v-windows-x86_64.zip"
 release-check : | gpg --batch --yes --armor --detach-sign >SHA256SUMS.asc
 release-check rm SHA256SUMS.asc
 release-check sed -i '/arm64/d' SHA256SUMS && sign
-release-check zip -q -d "greet-$v-windows-x86_64.zip" "greet-$v-windows-x86_64/NEWS.md" && sign
+release-check zip -q -d "greet-$v-windows-x86_64.zip" "greet-$v-windows-x86_64/NEWS.md" && resum
 release-check printf x >>../root/build/linux-arm64/greet
-release-check mkdir d && tar -xzf "greet-$v-linux-x86_64.tar.gz" -C d && tar -czf "greet-$v-linux-x86_64.tar.gz" -C d . && sign
-release-check dpkg-deb -R "greet_${v}_amd64.deb" d && sed -i '/^Section/d' d/DEBIAN/control && dpkg-deb --root-owner-group -b d "greet_${v}_amd64.deb" >/dev/null && sign
-release-check git -C ../root archive --prefix="greet-$v/" HEAD | gzip -9n >"greet-$v.tar.gz" && sign
-release-check git -C ../root -c tar.umask=022 archive --prefix="greet-$v/" HEAD~1 | gzip -9n >"greet-$v.tar.gz" && sign
+release-check tar -xzf "greet-$v-linux-x86_64.tar.gz" -C ../d && tar -czf "greet-$v-linux-x86_64.tar.gz" -C ../d "greet-$v-linux-x86_64" && resum
+release-check dpkg-deb -R "greet_${v}_amd64.deb" ../d && sed -i /^Section/d ../d/DEBIAN/control && dpkg-deb --root-owner-group -b ../d "greet_${v}_amd64.deb" >/dev/null && resum
+release-check git -C ../root archive --prefix="greet-$v/" HEAD | gzip -9n >"greet-$v.tar.gz" && resum
+release-check git -C ../root -c tar.umask=022 archive --prefix="greet-$v/" HEAD~1 | gzip -9n >"greet-$v.tar.gz" && resum
 release echo edited >>README.md
 release mkdir -p "dist/greet-$v" && echo kept >"dist/greet-$v/SHA256SUMS"
 release plant cmake '[ "$1 $3" = "--workflow windows" ]'
 release plant dpkg-deb
-release plant gpg '[ "$5" = --detach-sign ]'
+release plant gpg '[ "$6" = --detach-sign ]'
 EOF
 }
 
-# sign: SHA256SUMS, and its signature where there is one, made anew for
-# the archives as they are now.
+# resum, sign: SHA256SUMS made anew for the archives as they are now, and
+# signed, as a release with the fault would have them.
+resum() {
+    sha256sum greet* >SHA256SUMS && sign
+}
 sign() {
-    sha256sum greet* >SHA256SUMS
-    [ ! -e SHA256SUMS.asc ] || gpg --batch --yes --armor --detach-sign SHA256SUMS
+    gpg --batch --yes --armor --detach-sign SHA256SUMS
 }
 
 # plant TOOL [WHEN]: TOOL, from PATH, fails saying so (when WHEN holds);
@@ -84,7 +87,7 @@ caught() {
     if [ "$3" -eq 0 ]; then
         fail "$1 passed with a fault planted: $2" "$(cat "$4")"
     else
-        printf 'caught by %s: %s\n    %s\n' "$1" "$2" "$(grep -m 1 -E 'FAIL|release.sh:|error' "$4")"
+        printf 'caught by %s: %s\n    %s\n' "$1" "$2" "$(grep -m 1 -E '^(FAIL|release.sh:)' "$4" || head -n 1 "$4")"
     fi
 }
 
@@ -139,7 +142,7 @@ release)
         n=$((n + 1))
         case $check in
         release-check)
-            rm -rf "$tmp/release" && cp -R "dist/greet-$v" "$tmp/release" &&
+            rm -rf "$tmp/release" "$tmp/d" && mkdir "$tmp/d" && cp -R "dist/greet-$v" "$tmp/release" &&
                 cp "build/linux-arm64/greet" "$tmp/root/build/linux-arm64/greet" || exit 1
             (cd "$tmp/release" && eval "$fault") || fail "could not plant: $fault"
             sh "$tmp/root/tests/release-check.sh" "$tmp/release" "$v" >"$tmp/log" 2>&1
@@ -148,10 +151,10 @@ release)
         release)
             rm -rf "$tmp/clone/bin" "$tmp/clone/dist" && git -C "$tmp/clone" checkout -q . && mkdir "$tmp/clone/bin" &&
                 (cd "$tmp/clone" && plant cmake false && eval "$fault") || fail "could not plant: $fault"
-            before=$(cd "$tmp/clone" && find dist 2>/dev/null | sort && cat dist/*/* 2>/dev/null)
+            before=$(cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null)
             (cd "$tmp/clone" && PATH=$tmp/clone/bin:$PATH bash packaging/release.sh) >"$tmp/log" 2>&1
             caught "$check" "$fault" $? "$tmp/log"
-            [ "$before" = "$(cd "$tmp/clone" && find dist 2>/dev/null | sort && cat dist/*/* 2>/dev/null)" ] ||
+            [ "$before" = "$(cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null)" ] ||
                 fail "a failed release changed dist/: $fault"
             ;;
         esac
