@@ -25,13 +25,10 @@ set -uo pipefail
 controls() {
     cat <<'EOF'
 arguments sed -i 's/^int main()$/int main(int argc, char **)/; s/return EXIT_SUCCESS;/return argc > 1 ? 2 : 0;/' src/greet.cpp
-stdin sed -i 's/^    if (std::puts(greeting)/    (void)std::getchar();\n&/' src/greet.cpp
 stdout-full sed -i 's/return EXIT_FAILURE;/return EXIT_SUCCESS;/' src/greet.cpp
 stdout-closed sed -i 's/"greet: write error"/"greet: cannot write"/' src/greet.cpp
 close-error sed -i 's/ || std::fclose(stdout) == EOF//' src/greet.cpp
 one-write sed -i 's/^    if (std::puts(greeting)/    (void)std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);\n&/' src/greet.cpp
-sigpipe sed -i 's/^#include <cstdlib>/&\n#include <csignal>/; s/^    if (std::puts(greeting)/    (void)std::signal(SIGPIPE, SIG_IGN);\n&/' src/greet.cpp
-locale sed -i 's/^#include <cstdlib>/&\n#include <clocale>/; s/^    if (std::puts(greeting)/    (void)std::setlocale(LC_ALL, "");\n&/' src/greet.cpp
 documented sed -i 's/B7 A1 B4 DE 21`/B7 A1 B4 DF 21`/' README.md
 documented sed -i 's/^The name 모래달 is/The name 모래달 is written/; s/^    30712, 모래달!$/    30712 모래달!/' README.md
 documented sed -i 's/output is 31 bytes/output is 32 bytes/; s/output is 29 bytes/output is 28 bytes/' README.md
@@ -78,6 +75,7 @@ sign() {
 plant() {
     real=$(command -v "$1")
     printf '#!/bin/sh\nif %s; then echo "%s: planted failure" >&2; exit 1; fi\n' "${2:-true}" "$1" >"bin/$1"
+    # shellcheck disable=SC2016 # expanded by the planted tool
     printf '[ "%s $1" != "cmake --workflow" ] || exit 0\nexec %s "$@"\n' "$1" "$real" >>"bin/$1"
     chmod +x "bin/$1"
 }
@@ -102,8 +100,10 @@ suite)
     mkdir "$tmp/pristine"
     tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$tmp/pristine" -xf -
     cp -R "$tmp/pristine" "$tmp/src"
-    cmake -S "$tmp/src" -B "$tmp/build" "$@" >"$tmp/log" 2>&1 && cmake --build "$tmp/build" >>"$tmp/log" 2>&1 ||
-        { cat "$tmp/log" && exit 1; }
+    if ! { cmake -S "$tmp/src" -B "$tmp/build" "$@" && cmake --build "$tmp/build"; } >"$tmp/log" 2>&1; then
+        cat "$tmp/log"
+        exit 1
+    fi
     registered=" $(ctest --test-dir "$tmp/build" -N | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')"
     while read -r check fault; do
         case $registered in *" $check "*) ;; *) continue ;; esac
@@ -149,8 +149,10 @@ release)
             caught "$check" "$fault" $? "$tmp/log"
             ;;
         release)
-            rm -rf "$tmp/clone/bin" "$tmp/clone/dist" && git -C "$tmp/clone" checkout -q . && mkdir "$tmp/clone/bin" &&
-                (cd "$tmp/clone" && plant cmake false && eval "$fault") || fail "could not plant: $fault"
+            rm -rf "$tmp/clone/bin" "$tmp/clone/dist"
+            git -C "$tmp/clone" checkout -q .
+            mkdir "$tmp/clone/bin"
+            (cd "$tmp/clone" && plant cmake false && eval "$fault") || fail "could not plant: $fault"
             before=$(cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null)
             (cd "$tmp/clone" && PATH=$tmp/clone/bin:$PATH bash packaging/release.sh) >"$tmp/log" 2>&1
             caught "$check" "$fault" $? "$tmp/log"

@@ -63,8 +63,8 @@ names="greet-$v-linux-aarch64.tar.gz greet-$v-linux-x86_64.tar.gz greet-$v-windo
 names="$names greet_${v}_amd64.deb greet_${v}_arm64.deb"
 signature=
 [ -z "${GREET_SIGNING_KEY:-}" ] || signature=SHA256SUMS.asc
-[ "$(ls "$dir" | tr '\n' ' ')" = "SHA256SUMS ${signature:+$signature }$names " ] ||
-    fail "the release holds: $(ls "$dir" | tr '\n' ' ')"
+held=$(cd "$dir" && echo *)
+[ "$held" = "SHA256SUMS ${signature:+$signature }$names" ] || fail "the release holds: $held"
 [ "$(cut -c 67- "$dir/SHA256SUMS" | tr '\n' ' ')" = "$names " ] || fail "SHA256SUMS does not list every archive"
 (cd "$dir" && sha256sum --quiet -c --ignore-missing SHA256SUMS) || fail "a checksum does not verify"
 if [ -n "$signature" ]; then
@@ -113,7 +113,9 @@ for name in $names; do
     sed "s| $date | DATE |; s| $top/| TOP/|" "$tmp/list" >"$tmp/got"
     members | sed -n "s/^$kind //p" >"$tmp/expected"
     diff "$tmp/expected" "$tmp/got" >"$tmp/diff" || fail "$name: members (expected, got):" "$(cat "$tmp/diff")"
-    [ -s "$tmp/exe" ] && cmp -s "$tmp/exe" "$tested" || fail "$name: the executable is not the one tested in ${tested#"$root"/}"
+    if [ ! -s "$tmp/exe" ] || ! cmp -s "$tmp/exe" "$tested"; then
+        fail "$name: the executable is not the one tested in ${tested#"$root"/}"
+    fi
 done
 
 passed && echo "release check passed: $names${signature:+ $signature}"
