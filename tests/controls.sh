@@ -126,18 +126,16 @@ release)
     v=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)
     root=$PWD
     SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
-    export SOURCE_DATE_EPOCH v
-    # release.sh's rules, release-check's copy of what it judges.
-    mkdir -p "$tmp/root/build" "$tmp/bin"
-    cp -R tests "$tmp/root/"
+    export SOURCE_DATE_EPOCH
+    # A root for release-check.sh, with the tested executables to judge by;
+    # a clone for release.sh, which packs the builds of build/.
+    mkdir "$tmp/root"
+    cp -R --parents tests build/default/greet build/linux-arm64/greet build/windows/greet.exe "$tmp/root/" || exit 1
     ln -s "$root/.git" "$tmp/root/.git"
-    git clone -q "$root" "$tmp/clone"
-    for preset in default windows linux-arm64; do
-        mkdir "$tmp/root/build/$preset"
-        cp "build/$preset"/greet "build/$preset"/greet.exe "$tmp/root/build/$preset/" 2>/dev/null
-        ln -s "$root/build/$preset" "$tmp/clone/build/$preset" 2>/dev/null ||
-            { mkdir -p "$tmp/clone/build" && ln -s "$root/build/$preset" "$tmp/clone/build/$preset"; }
-    done
+    git clone -q "$root" "$tmp/clone" && mkdir "$tmp/clone/build" && ln -s "$root"/build/* "$tmp/clone/build/" || exit 1
+    dist_state() {
+        cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null
+    }
     while read -r check fault; do
         n=$((n + 1))
         case $check in
@@ -153,11 +151,10 @@ release)
             git -C "$tmp/clone" checkout -q .
             mkdir "$tmp/clone/bin"
             (cd "$tmp/clone" && plant cmake false && eval "$fault") || fail "could not plant: $fault"
-            before=$(cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null)
+            before=$(dist_state)
             (cd "$tmp/clone" && PATH=$tmp/clone/bin:$PATH bash packaging/release.sh) >"$tmp/log" 2>&1
             caught "$check" "$fault" $? "$tmp/log"
-            [ "$before" = "$(cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null)" ] ||
-                fail "a failed release changed dist/: $fault"
+            [ "$before" = "$(dist_state)" ] || fail "a failed release changed dist/: $fault"
             ;;
         esac
     done < <(controls | grep -E '^release(-check)? ')
