@@ -46,9 +46,11 @@ cleanup() {
     rm -rf "${tmp:?}"
 }
 
-# on_exit: runs cleanup when the script ends, also when it is interrupted:
-# dash runs no EXIT trap for a signal that ends it.
-on_exit() {
+# make_tmp: makes the folder $tmp, which cleanup removes when the script
+# ends, also when it is interrupted: dash runs no EXIT trap for a signal
+# that ends it.
+make_tmp() {
+    tmp=$(mktemp -d) || exit 1
     trap cleanup EXIT
     trap 'exit 129' HUP
     trap 'exit 130' INT

@@ -85,8 +85,7 @@ caught() {
     fi
 }
 
-tmp=$(mktemp -d) || exit 1
-on_exit
+make_tmp
 n=0
 case $1 in
 suite)
@@ -103,6 +102,9 @@ suite)
     # A check that fails without a fault would catch every fault.
     env -u CI ctest --test-dir "$tmp/build" -E '^controls$' >"$tmp/log" 2>&1 || { cat "$tmp/log" && exit 1; }
     registered=" $(ctest --test-dir "$tmp/build" -N | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')"
+    for check in $registered; do
+        case $check in controls | wine-prefix-*) ;; *) controls | grep -q "^$check " || fail "$check has no control" ;; esac
+    done
     while read -r check fault; do
         case $registered in *" $check "*) ;; *) continue ;; esac
         n=$((n + 1))

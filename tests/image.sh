@@ -71,8 +71,7 @@ elf)
     ;;
 pe)
     objdump=$1 exe=$2 baseline=$3 version=$4
-    tmp=$(mktemp -d) || exit 1
-    on_exit
+    make_tmp
     headers=$(TZ=UTC0 "$objdump" -p "$exe") || exit 1
     expect "not built for x86-64" 'file format pei-x86-64' "$headers"
     expect "not a console program" '^Subsystem[[:space:]]+00000003[[:space:]]+\(Windows CUI\)' "$headers"

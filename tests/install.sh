@@ -11,8 +11,7 @@ set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
 cmake=$1 build=$2 config=$3
-tmp=$(mktemp -d) || exit 1
-on_exit
+make_tmp
 
 doc=usr/share/doc/greet
 expected="usr/bin/greet $doc/LICENSE $doc/NEWS.md $doc/README.md usr/share/man/man1/greet.1.gz"

@@ -20,9 +20,8 @@ case=$1 newline=$2
 shift 2
 [ "$1" != missing ] || skip "needs $2 to run the built program"
 
-tmp=$(mktemp -d) || exit 1
+make_tmp
 out=$tmp/out err=$tmp/err
-on_exit
 
 if [ "$newline" = crlf ]; then nl='\r\n'; else nl='\n'; fi
 name='\270\360\267\241\264\336' # B8 F0 B7 A1 B4 DE

@@ -17,8 +17,7 @@ dir=$1 v=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 LC_ALL=C
 export LC_ALL
-tmp=$(mktemp -d) || exit 1
-on_exit
+make_tmp
 
 # Each archive's members, as "KIND MODE OWNER DATE NAME", TOP its top folder.
 members() {
