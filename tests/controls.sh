@@ -13,51 +13,53 @@
 #     release-check fault in a copy of it, and each release fault in a
 #     clone whose suites are taken as run, with the builds of build/.
 #
-# usage: controls.sh suite SOURCE_DIR CONFIGURE_ARG...
+# usage: controls.sh suite WHERE SOURCE_DIR CONFIGURE_ARG...  (WHERE: this
+#        build's kinds, such as "all elf native")
 #        controls.sh release   (from the checkout's root)
 set -uo pipefail
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
 
-# CHECK FAULT: the fault is bash, run in the copy's root (release-check: in
-# a copy of the release's folder, with the release's root at ../root and an
-# empty folder ../d).
+# CHECK WHERE FAULT: WHERE names the builds whose suites hold CHECK (all,
+# elf, windows, native), or "-" for the release; the fault is bash, run in
+# the copy's root (release-check: in a copy of the release's folder, with
+# the release's root at ../root and an empty folder ../d).
 controls() {
     cat <<'EOF'
-arguments sed -i 's/^int main()$/int main(int argc, char **)/; s/return EXIT_SUCCESS;/return argc > 1 ? 2 : 0;/' src/greet.cpp
-stdout-full sed -i 's/return EXIT_FAILURE;/return EXIT_SUCCESS;/' src/greet.cpp
-stdout-closed sed -i 's/"greet: write error"/"greet: cannot write"/' src/greet.cpp
-close-error sed -i 's/ || std::fclose(stdout) == EOF//' src/greet.cpp
-one-write sed -i 's/^    if (std::puts(greeting)/    (void)std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);\n&/' src/greet.cpp
-documented sed -i 's/B7 A1 B4 DE 21`/B7 A1 B4 DF 21`/' README.md
-documented sed -i 's/^The name 모래달 is/The name 모래달 is written/; s/^    30712, 모래달!$/    30712 모래달!/' README.md
-documented sed -i 's/output is 31 bytes/output is 32 bytes/; s/output is 29 bytes/output is 28 bytes/' README.md
-documented sed -i 's/`greet: write error: No space/`greet: write failed: No space/' README.md
-documented sed -i 's/^\.BR "B8 F0 B7 A1 B4 DE" \.$/.BR "B8 F0 B7 A1 B4 DF" ./' doc/greet.1.in
-install sed -i 's/GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)/& \n    file(CHMOD "${dir}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_WRITE GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)/' CMakeLists.txt
-elf-image sed -i 's/ "LINKER:-z,now"//' CMakeLists.txt
-elf-image sed -i 's/^    if (std::puts(greeting)/    if (std::getenv("GREET") != nullptr) {\n        return 2;\n    }\n&/' src/greet.cpp
-pe-image sed -i 's/^    if (std::puts(greeting)/    if (std::getenv("GREET") != nullptr) {\n        return 2;\n    }\n&/' src/greet.cpp
-pe-image sed -i 's/ "LINKER:--no-insert-timestamp"//' CMakeLists.txt
-pe-image sed -i 's/uiAccess="false"/uiAccess="true"/' src/greet.exe.manifest
-pe-image sed -i 's/0x409, 1200/0x409, 1252/' src/greet.rc.in
-pe-image sed -i 's/"@greet_copyright@"/""/' src/greet.rc.in
-pe-image sed -i 's|<requestedPrivileges>|<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>\n&|' src/greet.exe.manifest
-release-check echo >>"greet-$v-windows-x86_64.zip"
-release-check : | gpg --batch --yes --armor --detach-sign >SHA256SUMS.asc
-release-check rm SHA256SUMS.asc
-release-check sed -i '/arm64/d' SHA256SUMS && sign
-release-check zip -q -d "greet-$v-windows-x86_64.zip" "greet-$v-windows-x86_64/NEWS.md" && resum
-release-check printf x >>../root/build/linux-arm64/greet
-release-check tar -xzf "greet-$v-linux-x86_64.tar.gz" -C ../d && tar -czf "greet-$v-linux-x86_64.tar.gz" -C ../d "greet-$v-linux-x86_64" && resum
-release-check dpkg-deb -R "greet_${v}_amd64.deb" ../d && sed -i /^Section/d ../d/DEBIAN/control && dpkg-deb --root-owner-group -b ../d "greet_${v}_amd64.deb" >/dev/null && resum
-release-check git -C ../root archive --prefix="greet-$v/" HEAD | gzip -9n >"greet-$v.tar.gz" && resum
-release-check git -C ../root -c tar.umask=022 archive --prefix="greet-$v/" HEAD~1 | gzip -9n >"greet-$v.tar.gz" && resum
-release echo edited >>README.md
-release mkdir -p "dist/greet-$v" && echo kept >"dist/greet-$v/SHA256SUMS"
-release plant cmake '[ "$1 $3" = "--workflow windows" ]'
-release plant dpkg-deb
-release plant gpg '[ "$6" = --detach-sign ]'
+arguments all sed -i 's/^int main()$/int main(int argc, char **)/; s/return EXIT_SUCCESS;/return argc > 1 ? 2 : 0;/' src/greet.cpp
+stdout-full all sed -i 's/return EXIT_FAILURE;/return EXIT_SUCCESS;/' src/greet.cpp
+stdout-closed all sed -i 's/"greet: write error"/"greet: cannot write"/' src/greet.cpp
+close-error native sed -i 's/ || std::fclose(stdout) == EOF//' src/greet.cpp
+one-write native sed -i 's/^    if (std::puts(greeting)/    (void)std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);\n&/' src/greet.cpp
+documented all sed -i 's/B7 A1 B4 DE 21`/B7 A1 B4 DF 21`/' README.md
+documented all sed -i 's/^The name 모래달 is/The name 모래달 is written/; s/^    30712, 모래달!$/    30712 모래달!/' README.md
+documented all sed -i 's/output is 31 bytes/output is 32 bytes/; s/output is 29 bytes/output is 28 bytes/' README.md
+documented all sed -i 's/`greet: write error: No space/`greet: write failed: No space/' README.md
+documented all sed -i 's/^\.BR "B8 F0 B7 A1 B4 DE" \.$/.BR "B8 F0 B7 A1 B4 DF" ./' doc/greet.1.in
+install all sed -i 's/GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)/& \n    file(CHMOD "${dir}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_WRITE GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)/' CMakeLists.txt
+elf-image elf sed -i 's/ "LINKER:-z,now"//' CMakeLists.txt
+elf-image elf sed -i 's/^    if (std::puts(greeting)/    if (std::getenv("GREET") != nullptr) {\n        return 2;\n    }\n&/' src/greet.cpp
+pe-image windows sed -i 's/^    if (std::puts(greeting)/    if (std::getenv("GREET") != nullptr) {\n        return 2;\n    }\n&/' src/greet.cpp
+pe-image windows sed -i 's/ "LINKER:--no-insert-timestamp"//' CMakeLists.txt
+pe-image windows sed -i 's/uiAccess="false"/uiAccess="true"/' src/greet.exe.manifest
+pe-image windows sed -i 's/0x409, 1200/0x409, 1252/' src/greet.rc.in
+pe-image windows sed -i 's/"@greet_copyright@"/""/' src/greet.rc.in
+pe-image windows sed -i 's|<requestedPrivileges>|<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">UTF-8</activeCodePage>\n&|' src/greet.exe.manifest
+release-check - echo >>"greet-$v-windows-x86_64.zip"
+release-check - : | gpg --batch --yes --armor --detach-sign >SHA256SUMS.asc
+release-check - rm SHA256SUMS.asc
+release-check - sed -i '/arm64/d' SHA256SUMS && sign
+release-check - zip -q -d "greet-$v-windows-x86_64.zip" "greet-$v-windows-x86_64/NEWS.md" && resum
+release-check - printf x >>../root/build/linux-arm64/greet
+release-check - tar -xzf "greet-$v-linux-x86_64.tar.gz" -C ../d && tar -czf "greet-$v-linux-x86_64.tar.gz" -C ../d "greet-$v-linux-x86_64" && resum
+release-check - dpkg-deb -R "greet_${v}_amd64.deb" ../d && sed -i /^Section/d ../d/DEBIAN/control && dpkg-deb --root-owner-group -b ../d "greet_${v}_amd64.deb" >/dev/null && resum
+release-check - git -C ../root archive --prefix="greet-$v/" HEAD | gzip -9n >"greet-$v.tar.gz" && resum
+release-check - git -C ../root -c tar.umask=022 archive --prefix="greet-$v/" HEAD~1 | gzip -9n >"greet-$v.tar.gz" && resum
+release - echo edited >>README.md
+release - mkdir -p "dist/greet-$v" && echo kept >"dist/greet-$v/SHA256SUMS"
+release - plant cmake '[ "$1 $3" = "--workflow windows" ]'
+release - plant dpkg-deb
+release - plant gpg '[ "$6" = --detach-sign ]'
 EOF
 }
 
@@ -89,8 +91,8 @@ make_tmp
 n=0
 case $1 in
 suite)
-    src=$2
-    shift 2
+    where=" $2 " src=$3
+    shift 3
     # Everything but build and release folders, where the sources are.
     mkdir "$tmp/pristine"
     tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$tmp/pristine" -xf -
@@ -105,8 +107,12 @@ suite)
     for check in $registered; do
         case $check in controls | wine-prefix-*) ;; *) controls | grep -q "^$check " || fail "$check has no control" ;; esac
     done
-    while read -r check fault; do
-        case $registered in *" $check "*) ;; *) continue ;; esac
+    # A case that cannot run fails under CI=true rather than skip.
+    CI=true sh "$tmp/src/tests/output.sh" arguments lf missing "a planted emulator" >/dev/null
+    [ $? -eq 1 ] || fail "under CI=true, a case that cannot run did not fail"
+    while read -r check at fault; do
+        case $where in *" $at "*) ;; *) continue ;; esac
+        case $registered in *" $check "*) ;; *) fail "$check, which a control needs, is not registered" && continue ;; esac
         n=$((n + 1))
         (cd "$tmp/src" && eval "$fault") || fail "could not plant: $fault"
         if cmake --build "$tmp/build" >"$tmp/log" 2>&1; then
@@ -139,7 +145,7 @@ release)
     dist_state() {
         cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null
     }
-    while read -r check fault; do
+    while read -r check _ fault; do
         n=$((n + 1))
         case $check in
         release-check)
