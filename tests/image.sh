@@ -16,8 +16,7 @@ set -u
 # shellcheck source=tests/common.sh
 . "$(dirname "$0")/common.sh"
 # The tools' messages are matched as they read untranslated.
-LC_ALL=C
-export LC_ALL
+export LC_ALL=C
 case=$1
 shift
 own=" puts fflush ferror fclose perror stdout "

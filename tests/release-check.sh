@@ -15,8 +15,7 @@ set -u
 . "$(dirname "$0")/common.sh"
 dir=$1 v=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
-LC_ALL=C
-export LC_ALL
+export LC_ALL=C
 make_tmp
 
 # Each archive's members, as "KIND MODE OWNER DATE NAME", TOP its top folder.
