@@ -12,8 +12,10 @@
 # usage: packaging/release.sh   (GREET_SIGNING_KEY=KEY signs SHA256SUMS)
 set -eEuo pipefail
 cd "$(dirname "$0")/.."
+# Nothing of the caller's environment reaches a build or an archive but
+# GREET_SIGNING_KEY and SOURCE_DATE_EPOCH.
 export LC_ALL=C.UTF-8 TZ=UTC0
-unset DESTDIR
+unset DESTDIR CXX CXXFLAGS CPPFLAGS LDFLAGS CMAKE_TOOLCHAIN_FILE CMAKE_GENERATOR
 what=start
 trap 'echo "release.sh: failed: $what" >&2' ERR
 step() {
