@@ -12,8 +12,8 @@
 # usage: packaging/release.sh   (GREET_SIGNING_KEY=KEY signs SHA256SUMS)
 set -eEuo pipefail
 cd "$(dirname "$0")/.."
-# Nothing of the caller's environment reaches a build or an archive but
-# GREET_SIGNING_KEY and SOURCE_DATE_EPOCH.
+# The caller's locale, time zone, compiler, flags, toolchain, generator and
+# install root never reach a build or an archive.
 export LC_ALL=C.UTF-8 TZ=UTC0
 unset DESTDIR CXX CXXFLAGS CPPFLAGS LDFLAGS CMAKE_TOOLCHAIN_FILE CMAKE_GENERATOR
 what=start
