@@ -59,8 +59,7 @@ EOF
 names="greet-$v-linux-aarch64.tar.gz greet-$v-linux-x86_64.tar.gz greet-$v-windows-x86_64.zip"
 [ ! -e "$root/.git" ] || names="$names greet-$v.tar.gz"
 names="$names greet_${v}_amd64.deb greet_${v}_arm64.deb"
-signature=
-[ -z "${GREET_SIGNING_KEY:-}" ] || signature=SHA256SUMS.asc
+signature=${GREET_SIGNING_KEY:+SHA256SUMS.asc}
 held=$(cd "$dir" && echo *)
 [ "$held" = "SHA256SUMS ${signature:+$signature }$names" ] || fail "the release holds: $held"
 [ "$(cut -c 67- "$dir/SHA256SUMS" | tr '\n' ' ')" = "$names " ] || fail "SHA256SUMS does not list every archive"
