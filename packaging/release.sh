@@ -112,7 +112,7 @@ deb() {
     gzip -9n <"$work/debian/changelog" >"$doc/changelog.gz"
     cp "$work/copyright" "$doc/"
     mkdir "$root/DEBIAN"
-    (cd "$work" && DEB_HOST_ARCH=$2 dpkg-shlibdeps -e"$root/usr/bin/greet" && DEB_HOST_ARCH=$2 dpkg-gencontrol -P"$root")
+    (cd "$work" && export DEB_HOST_ARCH="$2" && dpkg-shlibdeps -e"$root/usr/bin/greet" && dpkg-gencontrol -P"$root")
     (cd "$root" && find usr -type f | sort | xargs md5sum) >"$root/DEBIAN/md5sums"
     tree "$root" "$SOURCE_DATE_EPOCH"
     dpkg-deb --root-owner-group -Zxz --build "$root" "$out/greet_${version}_$2.deb" >/dev/null
