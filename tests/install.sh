@@ -16,11 +16,11 @@ make_tmp
 doc=usr/share/doc/greet
 expected="usr/bin/greet $doc/LICENSE $doc/NEWS.md $doc/README.md usr/share/man/man1/greet.1.gz"
 [ "$4" = elf ] || expected="usr/COPYING.MinGW-w64-runtime.txt usr/LICENSE.txt usr/NEWS.md usr/README.md usr/bin/greet.exe"
-(umask 077 && DESTDIR=$tmp "$cmake" --install "$build" --prefix /usr --config "$config") >"$tmp/log" 2>&1 ||
+(umask 077 && DESTDIR=$tmp/root "$cmake" --install "$build" --prefix /usr --config "$config") >"$tmp/log" 2>&1 ||
     fail "the install failed: $(cat "$tmp/log")"
-files=$(cd "$tmp" && find . ! -name log ! -type d | sed 's|^\./||' | sort | tr '\n' ' ')
+files=$(cd "$tmp/root" && find . ! -type d | sed 's|^\./||' | sort | tr '\n' ' ')
 [ "$files" = "$expected " ] || fail "the install gave: $files"
-odd=$(find "$tmp/usr" -type d ! -perm 755)
+odd=$(find "$tmp/root/usr" -type d ! -perm 755)
 [ -z "$odd" ] || fail "directories not of mode 0755: $odd"
 
 passed
