@@ -58,14 +58,12 @@ for preset in default windows linux-arm64; do
     CI=true cmake --workflow --preset "$preset" --fresh
 done
 
-made_dist=
-[ -d dist ] || made_dist=yes
-mkdir -p dist
+# The release is made beside dist/, on its filesystem, so that a failure
+# leaves dist/ untouched and success is one rename.
 work=$(mktemp -d)
-out=$(mktemp -d "dist/.$release.XXXXXX")
+out=$(mktemp -d ".$release.XXXXXX")
 cleanup() {
     rm -rf "$work" "${out:-}"
-    [ -z "$made_dist" ] || rmdir dist 2>/dev/null || true
 }
 trap cleanup EXIT
 trap 'exit 129' HUP
@@ -149,7 +147,7 @@ sh tests/release-check.sh "$out" "$version"
 step "publishing $dist"
 chmod -R u=rwX,go=rX "$out"
 refuse_existing
+mkdir -p dist
 mv -T "$out" "$dist"
-made_dist=
 echo "== released $dist from commit $commit"
 [ ! -e .git ] || echo "== now tag that commit: git tag -s v$version $commit"

@@ -60,7 +60,7 @@ release-check - git -C ../root -c tar.umask=022 archive --prefix="greet-$v/" HEA
 release - echo edited >>README.md
 release - mkdir -p "dist/greet-$v" && echo kept >"dist/greet-$v/SHA256SUMS"
 release - plant cmake '[ "$1 $3" = "--workflow windows" ]'
-release - plant dpkg-deb
+release - mkdir -p dist/greet-0 && plant dpkg-deb
 release - plant gpg '[ "$6" = --detach-sign ]'
 EOF
 }
@@ -145,7 +145,7 @@ release)
     ln -s "$root/.git" "$tmp/root/.git"
     git clone -q "$root" "$tmp/clone" && mkdir "$tmp/clone/build" && ln -s "$root"/build/* "$tmp/clone/build/" || exit 1
     dist_state() {
-        cd "$tmp/clone" && find dist -exec ls -ld {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null
+        cd "$tmp/clone" && find dist -exec stat -c '%n %A %y' {} + 2>/dev/null | sort && find dist -type f -exec sha256sum {} + 2>/dev/null
     }
     while read -r check _ fault; do
         n=$((n + 1))
