@@ -7,12 +7,6 @@
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_CXX_COMPILER ${triple}-g++)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
 find_program(QEMU_${qemu} NAMES qemu-${qemu} qemu-${qemu}-static)
 if(QEMU_${qemu})
   set(CMAKE_CROSSCOMPILING_EMULATOR ${QEMU_${qemu}} -L /usr/${triple})

@@ -10,12 +10,21 @@
 # dist/greet-VERSION/. A failure anywhere publishes nothing.
 #
 # usage: packaging/release.sh   (GREET_SIGNING_KEY=KEY signs SHA256SUMS)
+#        packaging/release.sh --version   (prints the version it releases)
 set -eEuo pipefail
 cd "$(dirname "$0")/.."
-# The caller's locale, time zone, compiler, flags, toolchain, generator and
-# install root never reach a build or an archive.
-export LC_ALL=C.UTF-8 TZ=UTC0
-unset DESTDIR CXX CXXFLAGS CPPFLAGS LDFLAGS CMAKE_TOOLCHAIN_FILE CMAKE_GENERATOR
+version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)
+[ "${1:-}" != --version ] || { echo "$version" && exit 0; }
+# The builds and archives see nothing of the caller's environment (CMake's,
+# CTest's, the compilers', tar's, gzip's, zip's, xz's and dpkg's variables
+# among it) but where the tools and the signing key are, and the date.
+if [ -z "${GREET_RELEASE_ENV:-}" ]; then
+    keep=(GREET_RELEASE_ENV=1 PATH="$PATH" LC_ALL=C.UTF-8 TZ=UTC0)
+    for name in HOME GREET_SIGNING_KEY GNUPGHOME SOURCE_DATE_EPOCH TMPDIR; do
+        [ -z "${!name+set}" ] || keep+=("$name=${!name}")
+    done
+    exec env -i "${keep[@]}" bash packaging/release.sh
+fi
 what=start
 trap 'echo "release.sh: failed: $what" >&2' ERR
 step() {
@@ -23,7 +32,6 @@ step() {
     echo "== release: $what"
 }
 
-version=$(sed -n 's/^  VERSION \([0-9.]*\)$/\1/p' CMakeLists.txt)
 release=greet-$version dist=dist/greet-$version
 # Filled in by git archive (.gitattributes): the commit and its time.
 # shellcheck disable=SC2016
@@ -52,12 +60,6 @@ refuse_existing() {
 }
 refuse_existing
 
-# Each suite runs every case: one that would skip fails instead.
-for preset in default windows linux-arm64; do
-    step "build and test $preset"
-    CI=true cmake --workflow --preset "$preset" --fresh
-done
-
 # The release is made beside dist/, on its filesystem, so that a failure
 # leaves dist/ untouched and success is one rename.
 work=$(mktemp -d)
@@ -69,6 +71,18 @@ trap cleanup EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
+
+# Each suite runs every case, its controls included: one that would skip
+# fails instead. The .tar.gz files take the static builds, the .deb files
+# the dynamic ones that Debian's C library serves.
+for preset in default static windows linux-arm64 linux-arm64-static; do
+    step "build and test $preset"
+    CI=true cmake --workflow --preset "$preset" --fresh | tee "$work/log"
+    grep -q -E 'Test +#[0-9]+: controls \.+ +Passed' "$work/log" || {
+        echo "release.sh: the suite of $preset did not pass its controls" >&2
+        exit 1
+    }
+done
 
 # tree DIR EPOCH: folders and programs 0755, other files 0644, all dated
 # EPOCH, whatever the umask and the files' own times.
@@ -104,6 +118,7 @@ cp packaging/control "$work/debian/control"
 
 # deb PRESET ARCH: the package as Debian's own tools make it.
 deb() {
+    step "the .deb of $1"
     root=$work/deb
     DESTDIR=$root cmake --install "build/$1" --prefix /usr --component program >/dev/null
     doc=$root/usr/share/doc/greet
@@ -117,12 +132,14 @@ deb() {
     rm -rf "$root" "$work/debian/substvars"
 }
 
-for target in default:linux-x86_64:amd64 linux-arm64:linux-aarch64:arm64 windows:windows-x86_64:; do
-    IFS=: read -r preset platform arch <<<"$target"
+deb default amd64
+deb linux-arm64 arm64
+for target in static:linux-x86_64 linux-arm64-static:linux-aarch64 windows:windows-x86_64; do
+    IFS=: read -r preset platform <<<"$target"
     top=$release-$platform
     step "archives of $preset"
     cmake --install "build/$preset" --prefix "$work/$top" >/dev/null
-    if [ -z "$arch" ]; then
+    if [ "$preset" = windows ]; then
         # A .zip stores local time, in steps of 2 seconds: in UTC, an odd
         # second rounded down.
         tree "$work/$top" $((SOURCE_DATE_EPOCH - SOURCE_DATE_EPOCH % 2))
@@ -130,7 +147,6 @@ for target in default:linux-x86_64:amd64 linux-arm64:linux-aarch64:arm64 windows
     else
         tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner --mode=u=rwX,go=rX \
             --mtime="@$SOURCE_DATE_EPOCH" -C "$work" "$top" | gzip -9n >"$out/$top.tar.gz"
-        deb "$preset" "$arch"
     fi
     rm -rf "${work:?}/$top"
 done

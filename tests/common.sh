@@ -3,12 +3,17 @@
 #
 # Helpers that the scripts in tests/ source: counting failures, skipping,
 # cleaning up.
-# shellcheck shell=sh
+# shellcheck shell=bash
 
 failures=0
 
+# fail MESSAGE: an assertion failed. The line names the assertion's place
+# (the first caller outside this file), by which the controls tell which
+# assertions their faults reached.
 fail() {
-    printf 'FAIL: %s\n' "$*"
+    local i=1
+    while [ "${BASH_SOURCE[i]}" = "${BASH_SOURCE[0]}" ]; do i=$((i + 1)); done
+    printf 'FAIL: %s [%s:%s]\n' "$*" "${BASH_SOURCE[i]##*/}" "${BASH_LINENO[i - 1]}"
     failures=$((failures + 1))
 }
 
@@ -29,36 +34,17 @@ skip() {
     exit 77
 }
 
-# not_here REASON: the case does not apply to this build, wherever it runs.
-not_here() {
-    printf 'SKIP: %s\n' "$*"
-    exit 77
-}
-
 # passed: the exit status of a script at its end.
 passed() {
     [ "$failures" -eq 0 ]
 }
 
-# cleanup: removes what a script made, the folder $tmp; a script that
-# makes more defines its own.
-cleanup() {
-    rm -rf "${tmp:?}"
-}
-
-# make_tmp: makes the folder $tmp, which cleanup removes when the script
-# ends, also when it is interrupted: dash runs no EXIT trap for a signal
-# that ends it.
+# make_tmp: makes the folder $tmp, which is removed when the script ends,
+# also when it fails or is interrupted, whatever modes its files have.
 make_tmp() {
     tmp=$(mktemp -d) || exit 1
-    trap cleanup EXIT
+    trap 'chmod -R u+w "$tmp" && rm -rf "$tmp"' EXIT
     trap 'exit 129' HUP
     trap 'exit 130' INT
     trap 'exit 143' TERM
-}
-
-# instrumented EXECUTABLE: it was built with a sanitizer, whose runtime it
-# calls by these names whatever the compiler and linking.
-instrumented() {
-    LC_ALL=C grep -q -a -E '__(asan|ubsan|tsan|msan|hwasan|lsan)_' "$1"
 }

@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 #

@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # SPDX-FileCopyrightText: 2026 The greet authors
 # SPDX-License-Identifier: MIT
 #
@@ -73,8 +73,10 @@ for name in $names; do
     top=${top%.zip}
     date=$(date -u -d "@$SOURCE_DATE_EPOCH" +%Y-%m-%dT%H:%M:%S)
     case $name in
-    *x86_64.tar.gz | *amd64.deb) tested=$root/build/default/greet ;;
-    *aarch64.tar.gz | *arm64.deb) tested=$root/build/linux-arm64/greet ;;
+    *x86_64.tar.gz) tested=$root/build/static/greet ;;
+    *aarch64.tar.gz) tested=$root/build/linux-arm64-static/greet ;;
+    *amd64.deb) tested=$root/build/default/greet ;;
+    *arm64.deb) tested=$root/build/linux-arm64/greet ;;
     *.zip) tested=$root/build/windows/greet.exe ;;
     esac
     case $name in
@@ -95,8 +97,9 @@ for name in $names; do
         kind=deb
         dpkg-deb --fsys-tarfile "$archive" | tar --utc --full-time -tvf - | awk '{ print $1, $2, $4 "T" $5, $6 }' >"$tmp/list"
         dpkg-deb --fsys-tarfile "$archive" | tar -xOf - ./usr/bin/greet >"$tmp/exe"
-        tags=$(lintian --pedantic -I -E --color never "$archive" 2>/dev/null) || fail "$name: lintian failed"
-        [ -z "$tags" ] || fail "$name: lintian: $tags"
+        if ! tags=$(lintian --pedantic -I -E --color never "$archive" 2>/dev/null) || [ -n "$tags" ]; then
+            fail "$name: lintian: $tags"
+        fi
         ;;
     *.zip)
         # DOS times step by 2 seconds. In an owner's place, zipinfo's "-":
