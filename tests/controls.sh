@@ -77,11 +77,8 @@ plant() {
 # caught CASE FAULT STATUS LOG: the case failed, or the control fails; the
 # assertions it reached are noted.
 caught() {
-    if [ "$3" -eq 0 ]; then
-        fail "$1 passed with a fault planted: $2" "$(cat "$4")"
-    else
-        printf 'caught by %s: %.70s...\n    %s\n' "$1" "$2" "$(grep -m 1 -E '^(FAIL|release.sh:)' "$4" || head -n 1 "$4")"
-    fi
+    [ "$3" -ne 0 ] || fail "$1 passed with a fault planted: $2" "$(cat "$4")"
+    [ "$3" -eq 0 ] || printf 'caught by %s: %.70s...\n    %s\n' "$1" "$2" "$(grep -m 1 -E '^(FAIL|release.sh:)' "$4" || head -n 1 "$4")"
     grep -o -E '\[[a-z-]+\.sh:[0-9]+\]$' "$4" | tr -d '[]' >>"$tmp/reached"
 }
 
@@ -108,7 +105,6 @@ unreached() {
 
 make_tmp
 : >"$tmp/reached"
-n=0
 case $1 in
 suite)
     kinds=" ${2//;/ } " config=$3 src=$4
@@ -132,7 +128,6 @@ suite)
     dirty=
     while read -r at cases fault; do
         case $kinds in *" $at "*) ;; *) continue ;; esac
-        n=$((n + 1))
         (cd "$tmp/src" && eval "$fault") || fail "could not plant: $fault"
         changed=$(cd "$tmp/pristine" && find . -type f | while read -r file; do
             cmp -s "$file" "$tmp/src/$file" || echo "$file"
@@ -178,7 +173,6 @@ release)
     }
     registered=" release-check "
     while read -r _ check fault; do
-        n=$((n + 1))
         case $check in
         release-check)
             rm -rf "$tmp/release" "$tmp/d" && mkdir "$tmp/d" && cp -R "dist/greet-$v" "$tmp/release" &&
@@ -203,5 +197,4 @@ release)
     ;;
 esac
 [ -z "$missed" ] || fail "no fault reaches these assertions:" "$missed"
-[ "$n" -gt 0 ] || fail "no control applies"
-[ -z "${failed:-}" ] && echo "controls: $n faults planted, each caught, and every assertion reached"
+[ -z "${failed:-}" ] && echo "controls: each fault caught, every assertion reached"

@@ -109,10 +109,9 @@ documented)
     hex() { od -An -tx1 | tr a-f A-F | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
     count=$(wc -c <"$out" | tr -d ' ')
     grep -q "output is $count bytes" "$readme" || fail "README.md does not say the output is $count bytes"
-    lines=$(tr -d '\r' <"$out" | wc -c | tr -d ' ')
-    grep -q "exactly $lines bytes" "$man" || fail "the man page does not say the output is $lines bytes with LF"
-    grep -q -x -F ".BR \"$(head -c 12 "$out" | tail -c 6 | hex)\" ." "$man" || fail "the man page does not list the name's bytes"
     tr -d '\r' <"$out" >"$tmp/lines"
+    grep -q "exactly $(wc -c <"$tmp/lines") bytes" "$man" || fail "the man page does not say the output's size with LF"
+    grep -q -x -F ".BR \"$(head -c 12 "$out" | tail -c 6 | hex)\" ." "$man" || fail "the man page does not list the name's bytes"
     while IFS= read -r line; do
         text=$(printf '%s' "$line" | iconv -f CP949 -t UTF-8)
         grep -q -x -F "    $text" "$readme" || fail "README.md does not show the line $text"
