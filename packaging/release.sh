@@ -158,7 +158,7 @@ if [ -n "${GREET_SIGNING_KEY:-}" ]; then
     gpg --batch --yes --armor --local-user "$GREET_SIGNING_KEY" --detach-sign "$out/SHA256SUMS"
 fi
 step "release check"
-sh tests/release-check.sh "$out" "$version"
+bash tests/release-check.sh "$out" "$version"
 
 step "publishing $dist"
 chmod -R u=rwX,go=rX "$out"
